@@ -1,0 +1,89 @@
+#include "mainwindow.h"
+
+#include "help.h"
+#include "ui_mainwindow.h"
+
+#include <QDebug>
+#include <QIntValidator>
+#include <QTimer>
+
+// Resources live in the static library; the program and the tests both need them.
+static void initResources()
+{
+    Q_INIT_RESOURCE(quarvex);
+}
+
+using namespace quarvex;
+
+MainWindow::MainWindow(QWidget *parent)
+    : QMainWindow(parent), ui(new Ui::MainWindow), m_serial(nullptr), m_scanTimer(nullptr),
+      m_help(nullptr), m_quietTimer(nullptr)
+{
+    initResources();
+    ui->setupUi(this);
+    lockControls();
+
+    // Parented to the window, so an open port is closed when the window goes.
+    m_serial = new QSerialPort(this);
+    m_scanTimer = new QTimer(this);
+    m_scanTimer->setInterval(1000);
+    m_scanTimer->start();
+    connect(m_scanTimer, SIGNAL(timeout()), this, SLOT(slotTimeout()));
+    connect(m_serial, SIGNAL(readyRead()), this, SLOT(slotReceived1()));
+    connect(m_serial, &QSerialPort::errorOccurred, this, &MainWindow::onPortError);
+
+    m_quietTimer = new QTimer(this);
+    m_quietTimer->setSingleShot(true);
+    m_quietTimer->setTimerType(Qt::PreciseTimer);
+    connect(m_quietTimer, &QTimer::timeout, this, &MainWindow::onQuietTimeout);
+    m_clock.start();
+
+    auto *speed = new QIntValidator(int(kSpeedRange.min), int(kSpeedRange.max), this);
+    ui->lineEditMotor1Follow->setValidator(speed);
+    ui->lineEditMotor2Follow->setValidator(speed);
+    ui->lineEditMotor1Back->setValidator(speed);
+    ui->lineEditMotor2Back->setValidator(speed);
+    auto *frequency = new QIntValidator(int(kFrequencyRange.min), int(kFrequencyRange.max), this);
+    ui->lineEditMotor1Freq->setValidator(frequency);
+    ui->lineEditMotor2Freq->setValidator(frequency);
+    auto *address = new QIntValidator(int(kAddressRange.min), int(kAddressRange.max), this);
+    ui->lineEdit_addr->setValidator(address);
+
+    // Lines go in at the top without re-setting the rest; pasted markup stays plain
+    // text, and an undo history of every log line would only grow.
+    ui->textEditRead->setAcceptRichText(false);
+    ui->textEditRead->setUndoRedoEnabled(false);
+
+    connect(ui->menu, SIGNAL(triggered(QAction *)), this, SLOT(slotHelp()));
+
+    m_help = new Help(this);
+}
+
+MainWindow::~MainWindow()
+{
+    delete ui;
+}
+
+void MainWindow::lockControls()
+{
+    setDeviceControlsEnabled(false);
+}
+
+void MainWindow::unlockControls()
+{
+    setDeviceControlsEnabled(true);
+}
+
+void MainWindow::setDeviceControlsEnabled(bool enabled)
+{
+    for (QPushButton *b : {ui->btnM1Back, ui->btnM1Follow, ui->btnM1Break, ui->btnM2Back,
+                           ui->btnM2Follow, ui->btnM2Break, ui->btnSystem, ui->btnM1Freq,
+                           ui->btnM2Freq, ui->btnM1Stop, ui->btnM2Stop, ui->btnWriteAddr})
+        b->setEnabled(enabled);
+}
+
+void MainWindow::slotHelp()
+{
+    qDebug("help");
+    m_help->show();
+}

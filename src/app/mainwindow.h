@@ -1,0 +1,80 @@
+#pragma once
+
+#include "link/replyframer.h"
+#include "device/commands.h"
+
+#include <QElapsedTimer>
+#include <QMainWindow>
+#include <QSerialPort>
+#include <QStringList>
+
+class QTimer;
+class Help;
+
+namespace Ui {
+class MainWindow;
+}
+
+class MainWindow : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    explicit MainWindow(QWidget *parent = nullptr);
+    ~MainWindow() override;
+
+    void lockControls();
+    void unlockControls();
+
+    static int modbusCrc16(const quint8 *data, quint16 length);
+    void sendFrame(QByteArray frame);
+    void appendLog(const QString &line);
+
+    // Refills the port box when the list of present ports differs from the last one.
+    void updatePortList(const QStringList &names);
+
+public slots:
+    void slotReceived1();
+    void slotTimeout();
+    void slotHelp();
+
+private slots:
+    void on_btnOpen_clicked();
+    void on_btnWriteAddr_clicked();
+    void on_btnClear_clicked();
+    void on_btnM1Follow_clicked();
+    void on_btnM1Back_clicked();
+    void on_btnM1Break_clicked();
+    void on_btnM2Follow_clicked();
+    void on_btnM2Back_clicked();
+    void on_btnM2Break_clicked();
+    void on_btnSystem_clicked();
+    void on_btnM1Stop_clicked();
+    void on_btnSetBaud_clicked();
+    void on_btnM1Freq_clicked();
+    void on_btnM2Freq_clicked();
+    void on_btnM2Stop_clicked();
+
+private:
+    void setDeviceControlsEnabled(bool enabled);
+    void openPort();
+    void closePort();
+    void enterClosedState();
+    void onPortError(QSerialPort::SerialPortError error);
+    void onQuietTimeout();
+    void handlePieces(const QVector<quarvex::ReplyFramer::Piece> &pieces);
+    void handleReply(const QByteArray &frame);
+    void runCommand(quarvex::Command command);
+
+    Ui::MainWindow *ui;
+    QSerialPort *m_serial;
+    QTimer *m_scanTimer;
+    QStringList m_portNames;
+    Help *m_help;
+
+    // Replies are cut out of this buffer; the quiet timer ends a burst.
+    quarvex::ReplyFramer m_framer;
+    QTimer *m_quietTimer;
+    QElapsedTimer m_clock;
+    QString m_portInUse;
+};

@@ -1,0 +1,99 @@
+#pragma once
+
+#include <QtGlobal>
+
+#include <array>
+
+namespace quarvex {
+
+// Holding registers of the module; 32-bit values span two registers, high word first.
+namespace Reg {
+constexpr quint16 LineSpeed = 0x00; // 00-01
+constexpr quint16 Motor1Frequency = 0x02; // 02-03
+constexpr quint16 Motor1Direction = 0x04;
+constexpr quint16 Motor1Speed = 0x05;
+constexpr quint16 Motor1Brake = 0x06;
+constexpr quint16 Motor2Frequency = 0x07; // 07-08
+constexpr quint16 Motor2Direction = 0x09;
+constexpr quint16 Motor2Speed = 0x0A;
+constexpr quint16 Motor2Brake = 0x0B;
+constexpr quint16 Motor1Alarm = 0x0C;
+constexpr quint16 Motor2Alarm = 0x0D;
+constexpr quint16 Count = 0x0E;
+// Read-all covers 00-0B; the alarm flags are left out.
+constexpr quint16 ParameterCount = 0x0C;
+} // namespace Reg
+
+namespace Fn {
+constexpr quint8 ReadRegisters = 0x03;
+constexpr quint8 WriteRegister = 0x06;
+constexpr quint8 WriteRegisters = 0x10;
+constexpr quint8 ReadAddress = 0x20;
+constexpr quint8 WriteAddress = 0x10; // address frame, not Modbus
+constexpr quint8 ExceptionBit = 0x80;
+} // namespace Fn
+
+namespace ExceptionCode {
+constexpr quint8 IllegalFunction = 0x01;
+constexpr quint8 IllegalDataAddress = 0x02;
+constexpr quint8 IllegalDataValue = 0x03;
+} // namespace ExceptionCode
+
+// Address frames always travel to bus address 0.
+constexpr quint8 kAddressFrameBus = 0x00;
+
+enum class Motor { One, Two };
+enum class Direction : quint16 { Forward = 0, Reverse = 1 };
+
+struct MotorRegisters
+{
+    quint16 frequency;
+    quint16 direction;
+    quint16 speed;
+    quint16 brake;
+    quint16 alarm;
+};
+
+constexpr MotorRegisters motorRegisters(Motor m)
+{
+    return m == Motor::One ? MotorRegisters{Reg::Motor1Frequency, Reg::Motor1Direction,
+                                            Reg::Motor1Speed, Reg::Motor1Brake, Reg::Motor1Alarm}
+                           : MotorRegisters{Reg::Motor2Frequency, Reg::Motor2Direction,
+                                            Reg::Motor2Speed, Reg::Motor2Brake, Reg::Motor2Alarm};
+}
+
+struct Range
+{
+    quint32 min;
+    quint32 max;
+    constexpr bool contains(quint32 v) const { return v >= min && v <= max; }
+};
+
+constexpr Range kAddressRange{1, 254};
+constexpr Range kSpeedRange{0, 100};
+constexpr Range kFrequencyRange{1000, 10000};
+
+// Line speeds the module supports, in the order the window offers them.
+inline constexpr std::array<quint32, 9> kLineSpeeds = {1200,  2400,  4800,   9600,  14400,
+                                                       19200, 57600, 115200, 128000};
+constexpr int kDefaultLineSpeedIndex = 3; // 9600
+
+constexpr bool isLineSpeed(quint32 v)
+{
+    for (quint32 s : kLineSpeeds)
+        if (s == v)
+            return true;
+    return false;
+}
+
+// Factory settings.
+namespace Factory {
+constexpr quint8 Address = 1;
+constexpr quint32 LineSpeed = 9600;
+constexpr quint32 Frequency = 10000;
+constexpr quint16 Direction = 0;
+constexpr quint16 Speed = 0;
+constexpr quint16 Brake = 0;
+} // namespace Factory
+
+} // namespace quarvex

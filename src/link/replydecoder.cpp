@@ -1,0 +1,96 @@
+#include "replydecoder.h"
+
+#include "crc16.h"
+#include "device/registers.h"
+
+namespace quarvex {
+
+namespace {
+
+constexpr int kAddressReportLength = 5;
+constexpr int kAddressChangedLength = 4;
+constexpr int kWriteRegistersReplyLength = 8;
+constexpr quint8 kParameterByteCount = 2 * Reg::ParameterCount; // 0x18
+constexpr int kParameterReplyLength = 5 + kParameterByteCount;
+
+quint8 at(const QByteArray &f, int i)
+{
+    return quint8(f.at(i));
+}
+
+quint32 u16(const QByteArray &f, int i)
+{
+    return quint32(at(f, i)) << 8 | at(f, i + 1);
+}
+
+quint32 u32(const QByteArray &f, int i)
+{
+    return u16(f, i) << 16 | u16(f, i + 2);
+}
+
+// Offset of register r's high byte in a read-all reply.
+constexpr int pos(quint16 reg)
+{
+    return 3 + 2 * reg;
+}
+
+} // namespace
+
+ReplyKind classifyReply(const QByteArray &f)
+{
+    const int n = int(f.size());
+    if (n < 4 || !crcHolds(f))
+        return ReplyKind::Other;
+    // First match wins; a function 10 reply from address 0 for register 0 counts as
+    // a line-speed confirmation.
+    if (at(f, 0) == kAddressFrameBus && at(f, 1) == Fn::ReadAddress)
+        return n == kAddressReportLength ? ReplyKind::AddressReport : ReplyKind::Other;
+    if (at(f, 1) == Fn::WriteRegisters) {
+        if (n == kWriteRegistersReplyLength && at(f, 3) == 0x00)
+            return ReplyKind::LineSpeedChanged;
+        // The module's address-change reply is always 00 10 00 7C.
+        if (n == kAddressChangedLength && at(f, 0) == kAddressFrameBus)
+            return ReplyKind::AddressChanged;
+        return ReplyKind::Other;
+    }
+    if (at(f, 1) == Fn::ReadRegisters && at(f, 2) == kParameterByteCount)
+        return n == kParameterReplyLength ? ReplyKind::ParameterSummary : ReplyKind::Other;
+    return ReplyKind::Other;
+}
+
+quint8 reportedAddress(const QByteArray &frame)
+{
+    return frame.size() > 2 ? at(frame, 2) : 0;
+}
+
+QString parameterSummary(const QByteArray &f)
+{
+    if (f.size() < kParameterReplyLength)
+        return QString();
+    const auto direction = [&](quint16 reg, const char *forward, const char *reverse) {
+        switch (u16(f, pos(reg))) {
+        case quint16(Direction::Forward):
+            return QString::fromUtf8(forward);
+        case quint16(Direction::Reverse):
+            return QString::fromUtf8(reverse);
+        default:
+            return QString();
+        }
+    };
+    QString s;
+    s += QStringLiteral("波特率=%1 ").arg(u32(f, pos(Reg::LineSpeed)));
+    s += QStringLiteral("电机1PWM频率=%1 ").arg(u32(f, pos(Reg::Motor1Frequency)));
+    s += direction(Reg::Motor1Direction, "电机1正转 ", "电机1反转 ");
+    s += QStringLiteral("电机1速度=%1 ").arg(u16(f, pos(Reg::Motor1Speed)));
+    s += QStringLiteral("电机2PWM频率=%1 ").arg(u32(f, pos(Reg::Motor2Frequency)));
+    s += direction(Reg::Motor2Direction, "电机2正转 ", "电机2反转 ");
+    s += QStringLiteral("电机2速度=%1 ").arg(u16(f, pos(Reg::Motor2Speed)));
+    return s;
+}
+
+QString hexText(const QByteArray &bytes)
+{
+    return QString::fromLatin1(bytes.toHex());
+}
+
+} // namespace quarvex

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QByteArray>
+#include <QVector>
+
+namespace quarvex {
+
+// Cuts replies out of the bytes a serial port delivers. Fed with bytes and the
+// time they arrived; knows nothing of ports or timers.
+//
+// A reply is cut from the front as soon as it is complete and its CRC holds.
+// Whatever is left once the line has been quiet for kQuietMs is taken apart:
+// complete, CRC-correct replies inside it are cut out, the bytes around them
+// come out as pieces of their own.
+class ReplyFramer
+{
+public:
+    struct Piece
+    {
+        QByteArray bytes;
+        bool isFrame = false; // a known reply shape with a correct CRC
+
+        bool operator==(const Piece &o) const { return isFrame == o.isFrame && bytes == o.bytes; }
+    };
+    using Pieces = QVector<Piece>;
+
+    static constexpr qint64 kQuietMs = 50;
+    // A burst longer than any reply plus slack is taken apart at once,
+    // so garbage on the line cannot grow the buffer without end.
+    static constexpr int kMaxPending = 1024;
+
+    Pieces feed(const QByteArray &bytes, qint64 nowMs);
+    // Takes the rest apart when the line has been quiet long enough.
+    Pieces poll(qint64 nowMs);
+    // Takes the rest apart now (port closing).
+    Pieces flush();
+
+    bool hasPending() const { return !m_buffer.isEmpty(); }
+    int pendingSize() const { return int(m_buffer.size()); }
+    // Milliseconds from nowMs until poll() would take the rest apart.
+    qint64 msUntilQuiet(qint64 nowMs) const;
+
+    // Length of the complete, CRC-correct reply starting at pos, or 0.
+    static int frameLengthAt(const char *data, int size, int pos);
+
+private:
+    Pieces cutFront();
+
+    QByteArray m_buffer;
+    qint64 m_lastByteMs = 0;
+};
+
+} // namespace quarvex

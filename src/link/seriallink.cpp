@@ -1,0 +1,181 @@
+// The window's side of the serial line: sending, the traffic log, the port and replies.
+#include "mainwindow.h"
+
+#include "device/frames.h"
+#include "link/crc16.h"
+#include "link/replydecoder.h"
+#include "ui_mainwindow.h"
+
+#include <QSerialPortInfo>
+#include <QTextCursor>
+#include <QTimer>
+
+using namespace quarvex;
+
+int MainWindow::modbusCrc16(const quint8 *data, quint16 length)
+{
+    return quarvex::modbusCrc16(data, length);
+}
+
+void MainWindow::sendFrame(QByteArray frame)
+{
+    frame = withCrc(frame);
+    const qint64 written = m_serial->write(frame.constData(), frame.size());
+    // A refused or short write must not look like a sent frame.
+    const QString prefix = written == frame.size() ? tr("发送--->") : tr("发送失败--->");
+    appendLog(prefix + hexText(frame) + QLatin1Char('\n'));
+}
+
+void MainWindow::appendLog(const QString &line)
+{
+    // Insert at the start instead of re-setting the whole text: a line costs the
+    // same however long the log has grown.
+    QTextCursor cursor(ui->textEditRead->document());
+    cursor.movePosition(QTextCursor::Start);
+    cursor.insertText(line, QTextCharFormat());
+}
+
+void MainWindow::updatePortList(const QStringList &names)
+{
+    // Compare the names, not their number: one adapter can replace another between ticks.
+    if (names == m_portNames)
+        return;
+    m_portNames = names;
+    const QString current = ui->comboPort->currentText();
+    ui->comboPort->clear();
+    ui->comboPort->addItems(names);
+    // Keep what the user chose or typed, so a reopen reaches the same device.
+    if (!current.isEmpty()) {
+        const int index = ui->comboPort->findText(current);
+        if (index >= 0)
+            ui->comboPort->setCurrentIndex(index);
+        else
+            ui->comboPort->setEditText(current);
+    }
+}
+
+void MainWindow::slotTimeout()
+{
+    QStringList names;
+    const auto ports = QSerialPortInfo::availablePorts();
+    for (const QSerialPortInfo &info : ports)
+        names.append(info.portName());
+    updatePortList(names);
+}
+
+void MainWindow::on_btnOpen_clicked()
+{
+    if (m_serial->isOpen())
+        closePort();
+    else
+        openPort();
+}
+
+void MainWindow::openPort()
+{
+    m_portInUse = ui->comboPort->currentText();
+    m_serial->setPortName(m_portInUse);
+    m_serial->setBaudRate(ui->comboBaud->currentText().toInt(), QSerialPort::AllDirections);
+    m_serial->setDataBits(QSerialPort::Data8);
+    m_serial->setParity(QSerialPort::NoParity);
+    m_serial->setStopBits(QSerialPort::OneStop);
+    m_serial->setFlowControl(QSerialPort::NoFlowControl);
+    if (!m_serial->open(QIODevice::ReadWrite)) {
+        enterClosedState();
+        QString line = tr("串口打开失败：") + m_portInUse + tr("（") + m_serial->errorString() + tr("）");
+#ifdef Q_OS_LINUX
+        if (m_serial->error() == QSerialPort::PermissionError)
+            line += tr("，当前用户无权使用该串口，请把用户加入 dialout 组后重新登录");
+#endif
+        appendLog(line + QLatin1Char('\n'));
+        return;
+    }
+    ui->btnOpen->setText(tr("关闭串口"));
+    ui->comboBaud->setEnabled(false);
+    ui->comboPort->setEnabled(false);
+    m_framer = ReplyFramer();
+    sendFrame(readAddressFrame());
+}
+
+void MainWindow::closePort()
+{
+    // Bytes still waiting for the quiet time are logged before the port goes.
+    m_quietTimer->stop();
+    handlePieces(m_framer.flush());
+    m_serial->close();
+    enterClosedState();
+}
+
+void MainWindow::enterClosedState()
+{
+    ui->btnOpen->setText(tr("打开串口"));
+    ui->comboBaud->setEnabled(true);
+    ui->comboPort->setEnabled(true);
+    lockControls();
+}
+
+void MainWindow::onPortError(QSerialPort::SerialPortError error)
+{
+    // A resource error means the device is gone (adapter unplugged).
+    if (error != QSerialPort::ResourceError || !m_serial->isOpen())
+        return;
+    const QString reason = m_serial->errorString();
+    closePort();
+    appendLog(tr("串口已断开：") + m_portInUse + tr("（") + reason + tr("）") + QLatin1Char('\n'));
+}
+
+void MainWindow::on_btnClear_clicked()
+{
+    ui->textEditRead->setText(QString());
+}
+
+void MainWindow::slotReceived1()
+{
+    handlePieces(m_framer.feed(m_serial->readAll(), m_clock.elapsed()));
+    if (m_framer.hasPending())
+        m_quietTimer->start(int(ReplyFramer::kQuietMs));
+    else
+        m_quietTimer->stop();
+}
+
+void MainWindow::onQuietTimeout()
+{
+    const qint64 now = m_clock.elapsed();
+    handlePieces(m_framer.poll(now));
+    if (m_framer.hasPending())
+        m_quietTimer->start(int(qMax<qint64>(1, m_framer.msUntilQuiet(now))));
+}
+
+void MainWindow::handlePieces(const ReplyFramer::Pieces &pieces)
+{
+    for (const ReplyFramer::Piece &piece : pieces) {
+        appendLog(tr("从机响应->") + hexText(piece.bytes) + QLatin1Char('\n'));
+        if (piece.isFrame)
+            handleReply(piece.bytes);
+    }
+}
+
+void MainWindow::handleReply(const QByteArray &frame)
+{
+    switch (classifyReply(frame)) {
+    case ReplyKind::AddressReport: {
+        const QString address = QString::number(reportedAddress(frame));
+        ui->lineEdit_addr->setText(address);
+        unlockControls();
+        appendLog(tr("当前从机地址：") + address + QLatin1Char('\n'));
+        break;
+    }
+    case ReplyKind::LineSpeedChanged:
+        appendLog(tr("波特率修改为:") + ui->comboSetBaud->currentText() + tr(" 重启后生效") +
+                  QLatin1Char('\n'));
+        break;
+    case ReplyKind::AddressChanged:
+        appendLog(tr("当前485从机地址修改为: ") + ui->lineEdit_addr->text() + QLatin1Char('\n'));
+        break;
+    case ReplyKind::ParameterSummary:
+        ui->labelAll->setText(parameterSummary(frame));
+        break;
+    case ReplyKind::Other:
+        break;
+    }
+}
