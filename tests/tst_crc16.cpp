@@ -34,8 +34,9 @@ void tst_Crc16::workedValues()
 {
     QFETCH(QByteArray, bytes);
     QFETCH(int, crc);
-    QCOMPARE(modbusCrc16(reinterpret_cast<const quint8 *>(bytes.constData()), quint16(bytes.size())),
-             crc);
+    QCOMPARE(
+        modbusCrc16(reinterpret_cast<const quint8 *>(bytes.constData()), quint16(bytes.size())),
+        crc);
 }
 
 void tst_Crc16::tableHeads()

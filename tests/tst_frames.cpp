@@ -148,7 +148,8 @@ void tst_Frames::byteFieldsKeepLowBits()
 {
     // A number stored into a one-byte position keeps its low 8 bits.
     QCOMPARE(quint8(buildCommand(Command::Motor1Forward, 1, 300).at(10)), quint8(0x2C));
-    QCOMPARE(writeRegistersFrame(1, 4, {0x1234, 0xABCD}).toHex(), QByteArray("0110000400020412 34abcd").replace(' ', ""));
+    QCOMPARE(writeRegistersFrame(1, 4, {0x1234, 0xABCD}).toHex(),
+             QByteArray("0110000400020412 34abcd").replace(' ', ""));
 }
 
 QTEST_APPLESS_MAIN(tst_Frames)

@@ -26,7 +26,8 @@ void tst_ReplyDecoder::classify_data()
     QTest::addColumn<ReplyKind>("kind");
     QTest::newRow("address report") << fromHex("002001a9c0") << ReplyKind::AddressReport;
     QTest::newRow("address changed") << fromHex("0010007c") << ReplyKind::AddressChanged;
-    QTest::newRow("line speed written") << fromHex("011000000002 41c8") << ReplyKind::LineSpeedChanged;
+    QTest::newRow("line speed written")
+        << fromHex("011000000002 41c8") << ReplyKind::LineSpeedChanged;
     // Register 0 from address 0: the line-speed case wins over the address case.
     QTest::newRow("line speed written, address 0")
         << withCrc(fromHex("001000000002")) << ReplyKind::LineSpeedChanged;
@@ -34,16 +35,16 @@ void tst_ReplyDecoder::classify_data()
     QTest::newRow("pwm written") << fromHex("011000020002 e008") << ReplyKind::Other;
     QTest::newRow("m2 run written") << withCrc(fromHex("011000090002")) << ReplyKind::Other;
     QTest::newRow("06 echo") << fromHex("010600060001 a80b") << ReplyKind::Other;
-    QTest::newRow("read ten registers") << withCrc(fromHex("010314") + QByteArray(20, '\0'))
-                                        << ReplyKind::Other;
+    QTest::newRow("read ten registers")
+        << withCrc(fromHex("010314") + QByteArray(20, '\0')) << ReplyKind::Other;
     QTest::newRow("exception") << withCrc(fromHex("019001")) << ReplyKind::Other;
     QTest::newRow("crc high byte first") << fromHex("002001c0a9") << ReplyKind::Other;
     QTest::newRow("empty") << QByteArray() << ReplyKind::Other;
     QTest::newRow("ff ff") << fromHex("ffff") << ReplyKind::Other;
     // Correct CRC, but too short for what the leading bytes claim.
     QTest::newRow("short report") << withCrc(fromHex("0020")) << ReplyKind::Other;
-    QTest::newRow("short summary") << withCrc(fromHex("010318") + QByteArray(4, '\0'))
-                                   << ReplyKind::Other;
+    QTest::newRow("short summary")
+        << withCrc(fromHex("010318") + QByteArray(4, '\0')) << ReplyKind::Other;
     QTest::newRow("long report") << withCrc(fromHex("00200101")) << ReplyKind::Other;
 }
 

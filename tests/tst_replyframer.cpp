@@ -116,8 +116,8 @@ void tst_ReplyFramer::garbage_data()
     const QByteArray speed = fromHex("011000000002 41c8");
     QTest::addColumn<QVector<QByteArray>>("chunks");
     QTest::addColumn<Pieces>("pieces");
-    QTest::newRow("stray byte before") << QVector<QByteArray>{"\xff" + report}
-                                       << Pieces{stray("\xff"), frame(report)};
+    QTest::newRow("stray byte before")
+        << QVector<QByteArray>{"\xff" + report} << Pieces{stray("\xff"), frame(report)};
     QTest::newRow("stray zero before, split")
         << QVector<QByteArray>{QByteArray(1, '\0') + report.left(2), report.mid(2)}
         << Pieces{stray(QByteArray(1, '\0')), frame(report)};
@@ -126,11 +126,12 @@ void tst_ReplyFramer::garbage_data()
     QByteArray badCrc = speed;
     badCrc[7] = char(badCrc[7] ^ 1);
     QTest::newRow("bad crc") << QVector<QByteArray>{badCrc} << Pieces{stray(badCrc)};
-    QTest::newRow("bad crc then good") << QVector<QByteArray>{badCrc, report}
-                                       << Pieces{stray(badCrc), frame(report)};
-    QTest::newRow("truncated") << QVector<QByteArray>{speed.left(5)} << Pieces{stray(speed.left(5))};
-    QTest::newRow("crc high byte first")
-        << QVector<QByteArray>{fromHex("010600060001 0ba8")} << Pieces{stray(fromHex("0106000600010ba8"))};
+    QTest::newRow("bad crc then good")
+        << QVector<QByteArray>{badCrc, report} << Pieces{stray(badCrc), frame(report)};
+    QTest::newRow("truncated") << QVector<QByteArray>{speed.left(5)}
+                               << Pieces{stray(speed.left(5))};
+    QTest::newRow("crc high byte first") << QVector<QByteArray>{fromHex("010600060001 0ba8")}
+                                         << Pieces{stray(fromHex("0106000600010ba8"))};
 }
 
 void tst_ReplyFramer::garbage()

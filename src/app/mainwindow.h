@@ -1,7 +1,7 @@
 #pragma once
 
-#include "link/replyframer.h"
 #include "device/commands.h"
+#include "link/replyframer.h"
 
 #include <QElapsedTimer>
 #include <QMainWindow>

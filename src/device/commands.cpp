@@ -9,23 +9,41 @@ namespace {
 struct MotorCommand
 {
     Motor motor;
-    enum { Forward, Reverse, Stop, Brake, Frequency } action;
+    enum
+    {
+        Forward,
+        Reverse,
+        Stop,
+        Brake,
+        Frequency
+    } action;
 };
 
 std::optional<MotorCommand> motorCommand(Command c)
 {
     switch (c) {
-    case Command::Motor1Forward: return MotorCommand{Motor::One, MotorCommand::Forward};
-    case Command::Motor1Reverse: return MotorCommand{Motor::One, MotorCommand::Reverse};
-    case Command::Motor1Stop: return MotorCommand{Motor::One, MotorCommand::Stop};
-    case Command::Motor1Brake: return MotorCommand{Motor::One, MotorCommand::Brake};
-    case Command::Motor1Frequency: return MotorCommand{Motor::One, MotorCommand::Frequency};
-    case Command::Motor2Forward: return MotorCommand{Motor::Two, MotorCommand::Forward};
-    case Command::Motor2Reverse: return MotorCommand{Motor::Two, MotorCommand::Reverse};
-    case Command::Motor2Stop: return MotorCommand{Motor::Two, MotorCommand::Stop};
-    case Command::Motor2Brake: return MotorCommand{Motor::Two, MotorCommand::Brake};
-    case Command::Motor2Frequency: return MotorCommand{Motor::Two, MotorCommand::Frequency};
-    default: return std::nullopt;
+    case Command::Motor1Forward:
+        return MotorCommand{Motor::One, MotorCommand::Forward};
+    case Command::Motor1Reverse:
+        return MotorCommand{Motor::One, MotorCommand::Reverse};
+    case Command::Motor1Stop:
+        return MotorCommand{Motor::One, MotorCommand::Stop};
+    case Command::Motor1Brake:
+        return MotorCommand{Motor::One, MotorCommand::Brake};
+    case Command::Motor1Frequency:
+        return MotorCommand{Motor::One, MotorCommand::Frequency};
+    case Command::Motor2Forward:
+        return MotorCommand{Motor::Two, MotorCommand::Forward};
+    case Command::Motor2Reverse:
+        return MotorCommand{Motor::Two, MotorCommand::Reverse};
+    case Command::Motor2Stop:
+        return MotorCommand{Motor::Two, MotorCommand::Stop};
+    case Command::Motor2Brake:
+        return MotorCommand{Motor::Two, MotorCommand::Brake};
+    case Command::Motor2Frequency:
+        return MotorCommand{Motor::Two, MotorCommand::Frequency};
+    default:
+        return std::nullopt;
     }
 }
 
@@ -36,9 +54,12 @@ Field commandValueField(Command c)
     if (const auto m = motorCommand(c)) {
         switch (m->action) {
         case MotorCommand::Forward:
-        case MotorCommand::Reverse: return Field::Speed;
-        case MotorCommand::Frequency: return Field::Frequency;
-        default: return Field::None;
+        case MotorCommand::Reverse:
+            return Field::Speed;
+        case MotorCommand::Frequency:
+            return Field::Frequency;
+        default:
+            return Field::None;
         }
     }
     return c == Command::SetLineSpeed ? Field::LineSpeed : Field::None;
@@ -52,16 +73,23 @@ QByteArray buildCommand(Command c, quint8 address, quint32 value)
             return runMotorFrame(address, m->motor, Direction::Forward, quint8(value));
         case MotorCommand::Reverse:
             return runMotorFrame(address, m->motor, Direction::Reverse, quint8(value));
-        case MotorCommand::Stop: return stopMotorFrame(address, m->motor);
-        case MotorCommand::Brake: return brakeMotorFrame(address, m->motor);
-        case MotorCommand::Frequency: return motorFrequencyFrame(address, m->motor, value);
+        case MotorCommand::Stop:
+            return stopMotorFrame(address, m->motor);
+        case MotorCommand::Brake:
+            return brakeMotorFrame(address, m->motor);
+        case MotorCommand::Frequency:
+            return motorFrequencyFrame(address, m->motor, value);
         }
     }
     switch (c) {
-    case Command::WriteAddress: return writeAddressFrame(address);
-    case Command::ReadAll: return readAllFrame(address);
-    case Command::SetLineSpeed: return setLineSpeedFrame(address, value);
-    default: return QByteArray();
+    case Command::WriteAddress:
+        return writeAddressFrame(address);
+    case Command::ReadAll:
+        return readAllFrame(address);
+    case Command::SetLineSpeed:
+        return setLineSpeedFrame(address, value);
+    default:
+        return QByteArray();
     }
 }
 
@@ -78,11 +106,21 @@ std::optional<quint32> parseField(Field field, const QString &text)
     }
     bool ok = false;
     switch (field) {
-    case Field::Address: ok = kAddressRange.contains(v); break;
-    case Field::Speed: ok = kSpeedRange.contains(v); break;
-    case Field::Frequency: ok = kFrequencyRange.contains(v); break;
-    case Field::LineSpeed: ok = isLineSpeed(v); break;
-    case Field::None: ok = false; break;
+    case Field::Address:
+        ok = kAddressRange.contains(v);
+        break;
+    case Field::Speed:
+        ok = kSpeedRange.contains(v);
+        break;
+    case Field::Frequency:
+        ok = kFrequencyRange.contains(v);
+        break;
+    case Field::LineSpeed:
+        ok = isLineSpeed(v);
+        break;
+    case Field::None:
+        ok = false;
+        break;
     }
     if (!ok)
         return std::nullopt;
@@ -92,11 +130,16 @@ std::optional<quint32> parseField(Field field, const QString &text)
 QString fieldProblem(Field field)
 {
     switch (field) {
-    case Field::Address: return QStringLiteral("从机地址应为1-254");
-    case Field::Speed: return QStringLiteral("速度应为0-100");
-    case Field::Frequency: return QStringLiteral("PWM频率应为1000-10000");
-    case Field::LineSpeed: return QStringLiteral("波特率应为1200-128000中的一档");
-    case Field::None: break;
+    case Field::Address:
+        return QStringLiteral("从机地址应为1-254");
+    case Field::Speed:
+        return QStringLiteral("速度应为0-100");
+    case Field::Frequency:
+        return QStringLiteral("PWM频率应为1000-10000");
+    case Field::LineSpeed:
+        return QStringLiteral("波特率应为1200-128000中的一档");
+    case Field::None:
+        break;
     }
     return QString();
 }

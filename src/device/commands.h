@@ -10,7 +10,8 @@
 namespace quarvex {
 
 // What a button asks of the module.
-enum class Command {
+enum class Command
+{
     Motor1Forward,
     Motor1Reverse,
     Motor1Stop,
@@ -27,7 +28,14 @@ enum class Command {
 };
 
 // The entry a command reads besides the address box.
-enum class Field { None, Address, Speed, Frequency, LineSpeed };
+enum class Field
+{
+    None,
+    Address,
+    Speed,
+    Frequency,
+    LineSpeed
+};
 
 Field commandValueField(Command command);
 

@@ -65,16 +65,55 @@ void MainWindow::runCommand(Command command)
     sendFrame(quarvex::buildCommand(command, quint8(*address), value));
 }
 
-void MainWindow::on_btnM1Follow_clicked() { runCommand(Command::Motor1Forward); }
-void MainWindow::on_btnM1Back_clicked() { runCommand(Command::Motor1Reverse); }
-void MainWindow::on_btnM1Stop_clicked() { runCommand(Command::Motor1Stop); }
-void MainWindow::on_btnM1Break_clicked() { runCommand(Command::Motor1Brake); }
-void MainWindow::on_btnM1Freq_clicked() { runCommand(Command::Motor1Frequency); }
-void MainWindow::on_btnM2Follow_clicked() { runCommand(Command::Motor2Forward); }
-void MainWindow::on_btnM2Back_clicked() { runCommand(Command::Motor2Reverse); }
-void MainWindow::on_btnM2Stop_clicked() { runCommand(Command::Motor2Stop); }
-void MainWindow::on_btnM2Break_clicked() { runCommand(Command::Motor2Brake); }
-void MainWindow::on_btnM2Freq_clicked() { runCommand(Command::Motor2Frequency); }
-void MainWindow::on_btnWriteAddr_clicked() { runCommand(Command::WriteAddress); }
-void MainWindow::on_btnSystem_clicked() { runCommand(Command::ReadAll); }
-void MainWindow::on_btnSetBaud_clicked() { runCommand(Command::SetLineSpeed); }
+void MainWindow::on_btnM1Follow_clicked()
+{
+    runCommand(Command::Motor1Forward);
+}
+void MainWindow::on_btnM1Back_clicked()
+{
+    runCommand(Command::Motor1Reverse);
+}
+void MainWindow::on_btnM1Stop_clicked()
+{
+    runCommand(Command::Motor1Stop);
+}
+void MainWindow::on_btnM1Break_clicked()
+{
+    runCommand(Command::Motor1Brake);
+}
+void MainWindow::on_btnM1Freq_clicked()
+{
+    runCommand(Command::Motor1Frequency);
+}
+void MainWindow::on_btnM2Follow_clicked()
+{
+    runCommand(Command::Motor2Forward);
+}
+void MainWindow::on_btnM2Back_clicked()
+{
+    runCommand(Command::Motor2Reverse);
+}
+void MainWindow::on_btnM2Stop_clicked()
+{
+    runCommand(Command::Motor2Stop);
+}
+void MainWindow::on_btnM2Break_clicked()
+{
+    runCommand(Command::Motor2Brake);
+}
+void MainWindow::on_btnM2Freq_clicked()
+{
+    runCommand(Command::Motor2Frequency);
+}
+void MainWindow::on_btnWriteAddr_clicked()
+{
+    runCommand(Command::WriteAddress);
+}
+void MainWindow::on_btnSystem_clicked()
+{
+    runCommand(Command::ReadAll);
+}
+void MainWindow::on_btnSetBaud_clicked()
+{
+    runCommand(Command::SetLineSpeed);
+}

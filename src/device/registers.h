@@ -8,7 +8,7 @@ namespace quarvex {
 
 // Holding registers of the module; 32-bit values span two registers, high word first.
 namespace Reg {
-constexpr quint16 LineSpeed = 0x00; // 00-01
+constexpr quint16 LineSpeed = 0x00;       // 00-01
 constexpr quint16 Motor1Frequency = 0x02; // 02-03
 constexpr quint16 Motor1Direction = 0x04;
 constexpr quint16 Motor1Speed = 0x05;
@@ -42,8 +42,16 @@ constexpr quint8 IllegalDataValue = 0x03;
 // Address frames always travel to bus address 0.
 constexpr quint8 kAddressFrameBus = 0x00;
 
-enum class Motor { One, Two };
-enum class Direction : quint16 { Forward = 0, Reverse = 1 };
+enum class Motor
+{
+    One,
+    Two
+};
+enum class Direction : quint16
+{
+    Forward = 0,
+    Reverse = 1
+};
 
 struct MotorRegisters
 {

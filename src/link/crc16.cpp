@@ -19,8 +19,8 @@ int modbusCrc16(const quint8 *data, quint16 length)
 QByteArray withCrc(const QByteArray &frame)
 {
     QByteArray out = frame;
-    const int crc = modbusCrc16(reinterpret_cast<const quint8 *>(frame.constData()),
-                                quint16(frame.size()));
+    const int crc =
+        modbusCrc16(reinterpret_cast<const quint8 *>(frame.constData()), quint16(frame.size()));
     out.append(char(crc & 0xFF));
     out.append(char((crc >> 8) & 0xFF));
     return out;

@@ -5,7 +5,8 @@
 
 namespace quarvex {
 
-enum class ReplyKind {
+enum class ReplyKind
+{
     Other, // logged only: echoes, motor replies, exceptions, bad CRC
     AddressReport,
     LineSpeedChanged,

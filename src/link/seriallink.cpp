@@ -82,7 +82,8 @@ void MainWindow::openPort()
     m_serial->setFlowControl(QSerialPort::NoFlowControl);
     if (!m_serial->open(QIODevice::ReadWrite)) {
         enterClosedState();
-        QString line = tr("串口打开失败：") + m_portInUse + tr("（") + m_serial->errorString() + tr("）");
+        QString line =
+            tr("串口打开失败：") + m_portInUse + tr("（") + m_serial->errorString() + tr("）");
 #ifdef Q_OS_LINUX
         if (m_serial->error() == QSerialPort::PermissionError)
             line += tr("，当前用户无权使用该串口，请把用户加入 dialout 组后重新登录");

@@ -1,0 +1,35 @@
+#!/bin/sh
+# Installs the Debian 12 packages a task needs, and nothing when all are there.
+# Usage: scripts/install-deps.sh [build] [qt6] [shots] [fuzz] [package]
+set -eu
+
+packages="cmake g++ make pkg-config qtbase5-dev qtbase5-dev-tools libqt5serialport5-dev"
+for profile in "$@"; do
+    case "$profile" in
+    build) ;;
+    qt6) packages="$packages qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libgl-dev" ;;
+    shots) packages="$packages xvfb xauth fonts-wqy-microhei" ;;
+    fuzz) packages="$packages clang libclang-rt-14-dev" ;;
+    package) packages="$packages dpkg-dev file" ;;
+    *) echo "unknown profile: $profile" >&2; exit 2 ;;
+    esac
+done
+
+missing=""
+for p in $packages; do
+    if ! dpkg-query -W -f='${Status}\n' "$p" 2>/dev/null | grep -q '^install ok installed$'; then
+        missing="$missing $p"
+    fi
+done
+[ -z "$missing" ] && exit 0
+
+echo "Installing:$missing"
+if [ "$(id -u)" -ne 0 ]; then
+    SUDO=sudo
+else
+    SUDO=
+fi
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq
+# shellcheck disable=SC2086
+$SUDO apt-get install -y -qq --no-install-recommends $missing
