@@ -1,0 +1,25 @@
+#!/bin/bash
+# Fuzzes the reply framer and decoder for the given number of seconds (default 600).
+#   scripts/fuzz.sh [seconds]
+set -eu
+cd "$(dirname "$0")/.."
+seconds="${1:-600}"
+
+scripts/install-deps.sh build fuzz
+build=build-fuzz
+CC=clang CXX=clang++ cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DQUARVEX_FUZZ=ON -DQUARVEX_TESTS=OFF -DQUARVEX_BENCH=OFF >/dev/null
+cmake --build "$build" -j2 --target fuzz_replyframer
+
+corpus=fuzz/corpus
+mkdir -p "$corpus" fuzz/artifacts
+# Seeds: reply shapes the module sends, each behind a chunk-length and a time byte;
+# the last one is a reply split behind a stray byte.
+for hex in 0501002001a9c0 04010010007c 080101100000000241c8 0801010600060001a80b \
+    0501018302c0f1 070101030200323991 \
+    1d01010318000025800000271000000000000000002710000000000000a15c 0300ff0020033c01a9c0; do
+    printf "$(sed 's/../\\x&/g' <<<"$hex")" >"$corpus/seed-$hex"
+done
+
+"$build/fuzz/fuzz_replyframer" "$corpus" -max_total_time="$seconds" \
+    -artifact_prefix=fuzz/artifacts/ -print_final_stats=1

@@ -1,0 +1,60 @@
+#!/bin/sh
+# Builds the Debian package of a build tree and checks what it would install.
+#   package_contents.sh CPACK BUILD_DIR QT_MAJOR
+set -eu
+
+cpack=$1
+build=$2
+qt=$3
+
+command -v dpkg-deb >/dev/null 2>&1 || exit 77
+
+out=$(mktemp -d)
+trap 'rm -rf "$out"' EXIT INT TERM
+
+fail() {
+    echo "FAIL: $*" >&2
+    exit 1
+}
+
+if ! "$cpack" --config "$build/CPackConfig.cmake" -G DEB -B "$out" >"$out/cpack.log" 2>&1; then
+    cat "$out/cpack.log" >&2
+    fail "cpack"
+fi
+set -- "$out"/*.deb
+[ $# -eq 1 ] && [ -f "$1" ] || fail "expected one .deb, got: $*"
+deb=$1
+
+[ "$(dpkg-deb -f "$deb" Package)" = quarvex ] || fail "package name"
+
+contents=$(dpkg-deb --contents "$deb")
+for path in ./usr/bin/quarvex \
+            ./usr/share/applications/quarvex.desktop \
+            ./usr/share/icons/hicolor/32x32/apps/quarvex.png \
+            ./usr/share/icons/hicolor/64x64/apps/quarvex.png \
+            ./usr/share/icons/hicolor/256x256/apps/quarvex.png; do
+    printf '%s\n' "$contents" | grep -q " $path\$" || fail "$path missing"
+done
+
+depends=$(dpkg-deb -f "$deb" Depends)
+for lib in core gui widgets serialport; do
+    printf '%s\n' "$depends" | grep -Eq "(^|, )libqt${qt}${lib}${qt}a? " || fail "Depends lacks Qt $lib: $depends"
+done
+
+# What lands on disk: the program, a launcher that names it and the icon, a 64 x 64 PNG.
+dpkg-deb -x "$deb" "$out/root"
+root=$out/root
+[ -x "$root/usr/bin/quarvex" ] || fail "program not executable"
+desktop=$root/usr/share/applications/quarvex.desktop
+grep -qx 'Exec=quarvex' "$desktop" || fail "desktop Exec"
+grep -qx 'Icon=quarvex' "$desktop" || fail "desktop Icon"
+grep -qx 'Type=Application' "$desktop" || fail "desktop Type"
+if command -v desktop-file-validate >/dev/null 2>&1; then
+    desktop-file-validate "$desktop" || fail "desktop file not valid"
+fi
+# PNG width and height sit at bytes 16-23 of the IHDR chunk.
+size=$(od -An -tx1 -j16 -N8 "$root/usr/share/icons/hicolor/64x64/apps/quarvex.png" | tr -d ' \n')
+[ "$size" = 0000004000000040 ] || fail "64x64 icon is $size"
+
+echo "ok: $deb"
+echo "Depends: $depends"
