@@ -1,8 +1,8 @@
 // The real window against a pseudo-terminal played by the test: exact bytes out,
 // crafted replies in.
-#include "mainwindow.h"
 #include "ptypair.h"
 #include "replies.h"
+#include "windowdriver.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -13,43 +13,14 @@
 
 namespace {
 
-const char *const kDeviceControls[] = {"btnM1Back",   "btnM1Follow", "btnM1Break", "btnM2Back",
-                                       "btnM2Follow", "btnM2Break",  "btnSystem",  "btnM1Freq",
-                                       "btnM2Freq",   "btnM1Stop",   "btnM2Stop",  "btnWriteAddr"};
-
-struct Rig
+struct Rig : WindowDriver
 {
-    MainWindow w;
     PtyPair pty;
-
-    template <typename T = QWidget> T *get(const char *name) const
-    {
-        T *child = w.findChild<T *>(QLatin1String(name));
-        if (!child)
-            qFatal("no widget %s", name);
-        return child;
-    }
-    QString log() const { return get<QTextEdit>("textEditRead")->toPlainText(); }
-    QStringList lines() const { return log().split(QLatin1Char('\n')); }
-    void click(const char *button) const
-    {
-        QTest::mouseClick(get<QPushButton>(button), Qt::LeftButton);
-    }
-    void setText(const char *box, const QString &text) const { get<QLineEdit>(box)->setText(text); }
-
-    int enabledControls() const
-    {
-        int n = 0;
-        for (const char *name : kDeviceControls)
-            n += get<QPushButton>(name)->isEnabled();
-        return n;
-    }
 
     // Opens the slave at 9600 and takes the read-address request off the line.
     bool open()
     {
-        get<QComboBox>("comboPort")->setEditText(pty.slavePath());
-        click("btnOpen");
+        openPort(pty.slavePath());
         QByteArray sent;
         return QTest::qWaitFor([&] { return (sent += pty.readAll()).size() >= 4; }) &&
                sent == fromHex("00200068");

@@ -61,6 +61,7 @@ private:
     void closePort();
     void enterClosedState();
     void onPortError(QSerialPort::SerialPortError error);
+    void portLost(const QString &reason);
     void onQuietTimeout();
     void handlePieces(const QVector<quarvex::ReplyFramer::Piece> &pieces);
     void handleReply(const QByteArray &frame);

@@ -10,7 +10,28 @@
 #include <QTextCursor>
 #include <QTimer>
 
+#ifdef Q_OS_UNIX
+#include <poll.h>
+#endif
+
 using namespace quarvex;
+
+namespace {
+
+// Linux reports a hung-up tty (adapter unplugged, pseudo-terminal closed) as end of
+// file, which QSerialPort neither signals nor stops polling for; ask the descriptor.
+bool lineHungUp(QSerialPort *port)
+{
+#ifdef Q_OS_UNIX
+    pollfd p{int(port->handle()), 0, 0};
+    return ::poll(&p, 1, 0) == 1 && (p.revents & (POLLHUP | POLLERR | POLLNVAL));
+#else
+    Q_UNUSED(port);
+    return false;
+#endif
+}
+
+} // namespace
 
 int MainWindow::modbusCrc16(const quint8 *data, quint16 length)
 {
@@ -61,6 +82,8 @@ void MainWindow::slotTimeout()
     for (const QSerialPortInfo &info : ports)
         names.append(info.portName());
     updatePortList(names);
+    if (m_serial->isOpen() && lineHungUp(m_serial))
+        portLost(tr("设备已断开"));
 }
 
 void MainWindow::on_btnOpen_clicked()
@@ -118,9 +141,12 @@ void MainWindow::enterClosedState()
 void MainWindow::onPortError(QSerialPort::SerialPortError error)
 {
     // A resource error means the device is gone (adapter unplugged).
-    if (error != QSerialPort::ResourceError || !m_serial->isOpen())
-        return;
-    const QString reason = m_serial->errorString();
+    if (error == QSerialPort::ResourceError && m_serial->isOpen())
+        portLost(m_serial->errorString());
+}
+
+void MainWindow::portLost(const QString &reason)
+{
     closePort();
     appendLog(tr("串口已断开：") + m_portInUse + tr("（") + reason + tr("）") + QLatin1Char('\n'));
 }
