@@ -13,8 +13,6 @@ class tst_Commands : public QObject
 private slots:
     void parseField_data();
     void parseField();
-    void valueFields();
-    void problems();
 };
 
 void tst_Commands::parseField_data()
@@ -71,25 +69,6 @@ void tst_Commands::parseField()
     QCOMPARE(parsed.has_value(), value >= 0);
     if (parsed)
         QCOMPARE(qint64(*parsed), value);
-}
-
-void tst_Commands::valueFields()
-{
-    QCOMPARE(commandValueField(Command::Motor1Forward), Field::Speed);
-    QCOMPARE(commandValueField(Command::Motor2Reverse), Field::Speed);
-    QCOMPARE(commandValueField(Command::Motor1Frequency), Field::Frequency);
-    QCOMPARE(commandValueField(Command::Motor2Stop), Field::None);
-    QCOMPARE(commandValueField(Command::Motor1Brake), Field::None);
-    QCOMPARE(commandValueField(Command::SetLineSpeed), Field::LineSpeed);
-    QCOMPARE(commandValueField(Command::WriteAddress), Field::None);
-    QCOMPARE(commandValueField(Command::ReadAll), Field::None);
-}
-
-void tst_Commands::problems()
-{
-    QCOMPARE(fieldProblem(Field::Address), QStringLiteral("从机地址应为1-254"));
-    QCOMPARE(fieldProblem(Field::Speed), QStringLiteral("速度应为0-100"));
-    QCOMPARE(fieldProblem(Field::Frequency), QStringLiteral("PWM频率应为1000-10000"));
 }
 
 QTEST_APPLESS_MAIN(tst_Commands)

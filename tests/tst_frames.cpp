@@ -25,63 +25,10 @@ class tst_Frames : public QObject
     Q_OBJECT
 
 private slots:
-    void buildersReproduceReferenceFrames_data();
-    void buildersReproduceReferenceFrames();
     void commandsReproduceReferenceFrames_data();
     void commandsReproduceReferenceFrames();
-    void lineSpeedRegisters_data();
-    void lineSpeedRegisters();
     void byteFieldsKeepLowBits();
 };
-
-void tst_Frames::buildersReproduceReferenceFrames_data()
-{
-    QTest::addColumn<QByteArray>("built");
-    QTest::addColumn<QByteArray>("expected");
-    const auto row = [](const char *name, const QByteArray &built) {
-        QTest::newRow(name) << withCrc(built) << reference(name);
-    };
-    row("read address", readAddressFrame());
-    row("write address 1", writeAddressFrame(1));
-    row("write address 5", writeAddressFrame(5));
-    row("read m1 freq", readRegistersFrame(1, Reg::Motor1Frequency, 2));
-    row("read m2 freq", readRegistersFrame(1, Reg::Motor2Frequency, 2));
-    row("set m1 freq 10000", motorFrequencyFrame(1, Motor::One, 10000));
-    row("set m2 freq 10000", motorFrequencyFrame(1, Motor::Two, 10000));
-    row("read m1 dir", readRegistersFrame(1, Reg::Motor1Direction, 1));
-    row("read m2 dir", readRegistersFrame(1, Reg::Motor2Direction, 1));
-    row("set m1 forward", writeRegisterFrame(1, Reg::Motor1Direction, 0));
-    row("set m1 reverse", writeRegisterFrame(1, Reg::Motor1Direction, 1));
-    row("set m2 forward", writeRegisterFrame(1, Reg::Motor2Direction, 0));
-    row("set m2 reverse", writeRegisterFrame(1, Reg::Motor2Direction, 1));
-    row("read m1 speed", readRegistersFrame(1, Reg::Motor1Speed, 1));
-    row("read m2 speed", readRegistersFrame(1, Reg::Motor2Speed, 1));
-    row("set m1 speed 50", writeRegisterFrame(1, Reg::Motor1Speed, 50));
-    row("set m2 speed 50", writeRegisterFrame(1, Reg::Motor2Speed, 50));
-    row("brake m1", brakeMotorFrame(1, Motor::One));
-    row("brake m2", brakeMotorFrame(1, Motor::Two));
-    row("read m1 alarm", readRegistersFrame(1, Reg::Motor1Alarm, 1));
-    row("read m2 alarm", readRegistersFrame(1, Reg::Motor2Alarm, 1));
-    row("clear m1 alarm", writeRegisterFrame(1, Reg::Motor1Alarm, 0));
-    row("clear m2 alarm", writeRegisterFrame(1, Reg::Motor2Alarm, 0));
-    row("read all", readAllFrame(1));
-    row("read all addr 0", readAllFrame(0));
-    row("m1 forward 50", runMotorFrame(1, Motor::One, Direction::Forward, 50));
-    row("m1 reverse 50", runMotorFrame(1, Motor::One, Direction::Reverse, 50));
-    row("m2 forward 50", runMotorFrame(1, Motor::Two, Direction::Forward, 50));
-    row("m2 reverse 50", runMotorFrame(1, Motor::Two, Direction::Reverse, 50));
-    row("m1 stop", stopMotorFrame(1, Motor::One));
-    row("m2 stop", stopMotorFrame(1, Motor::Two));
-    row("m1 freq 500", motorFrequencyFrame(1, Motor::One, 500));
-    row("line speed 19200 addr 2", setLineSpeedFrame(2, 19200));
-}
-
-void tst_Frames::buildersReproduceReferenceFrames()
-{
-    QFETCH(QByteArray, built);
-    QFETCH(QByteArray, expected);
-    QCOMPARE(built.toHex(), expected.toHex());
-}
 
 void tst_Frames::commandsReproduceReferenceFrames_data()
 {
@@ -124,24 +71,6 @@ void tst_Frames::commandsReproduceReferenceFrames()
     QFETCH(QByteArray, expected);
     QCOMPARE(withCrc(buildCommand(Command(command), quint8(address), value)).toHex(),
              expected.toHex());
-}
-
-void tst_Frames::lineSpeedRegisters_data()
-{
-    QTest::addColumn<quint32>("speed");
-    QTest::addColumn<QByteArray>("registers");
-    // The two fastest speeds need the high register.
-    QTest::newRow("9600") << 9600u << fromHex("00002580");
-    QTest::newRow("57600") << 57600u << fromHex("0000e100");
-    QTest::newRow("115200") << 115200u << fromHex("0001c200");
-    QTest::newRow("128000") << 128000u << fromHex("0001f400");
-}
-
-void tst_Frames::lineSpeedRegisters()
-{
-    QFETCH(quint32, speed);
-    QFETCH(QByteArray, registers);
-    QCOMPARE(setLineSpeedFrame(1, speed).mid(7).toHex(), registers.toHex());
 }
 
 void tst_Frames::byteFieldsKeepLowBits()

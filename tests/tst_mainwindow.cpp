@@ -66,8 +66,6 @@ private slots:
     void openFailureIsLogged();
     void unplugReturnsToClosed();
     void portListKeepsTheChoice();
-    void commandsSendTheirFrames_data();
-    void commandsSendTheirFrames();
     void invalidInputNeverLeaves_data();
     void invalidInputNeverLeaves();
     void closedPortSendsNothing();
@@ -136,12 +134,7 @@ void tst_MainWindow::repliesAreFramedAndDecoded_data()
     QTest::addColumn<QStringList>("lines"); // new log lines, top first
     QTest::addColumn<QString>("label");
 
-    QVector<QByteArray> bytewise;
-    for (char c : summary)
-        bytewise.append(QByteArray(1, c));
     const QString summaryLine = QStringLiteral("从机响应->") + QString::fromLatin1(summary.toHex());
-    QTest::newRow("read-all in 1-byte chunks")
-        << bytewise << QStringList{summaryLine} << QString::fromUtf8(factorySummary());
     QTest::newRow("two replies in one read")
         << QVector<QByteArray>{report + summary}
         << QStringList{summaryLine, QStringLiteral("当前从机地址：1"),
@@ -264,65 +257,6 @@ void tst_MainWindow::portListKeepsTheChoice()
     r.w.updatePortList({QStringLiteral("ttyUSB2")});
     QCOMPARE(box->currentText(), QStringLiteral("/dev/serial/by-id/usb-adapter"));
     QCOMPARE(box->count(), 1);
-}
-
-void tst_MainWindow::commandsSendTheirFrames_data()
-{
-    QTest::addColumn<QString>("address");
-    QTest::addColumn<QString>("button");
-    QTest::addColumn<QString>("box");
-    QTest::addColumn<QString>("value");
-    QTest::addColumn<QByteArray>("frame");
-    struct Row
-    {
-        const char *button, *box, *value, *body; // body without address byte and CRC
-    };
-    const Row rows[] = {
-        {"btnM1Follow", "lineEditMotor1Follow", "50", "10000400020400000032"},
-        {"btnM1Back", "lineEditMotor1Back", "50", "10000400020400010032"},
-        {"btnM1Stop", nullptr, nullptr, "0600050000"},
-        {"btnM1Break", nullptr, nullptr, "0600060001"},
-        {"btnM1Freq", "lineEditMotor1Freq", "10000", "10000200020400002710"},
-        {"btnM2Follow", "lineEditMotor2Follow", "50", "10000900020400000032"},
-        {"btnM2Back", "lineEditMotor2Back", "100", "10000900020400010064"},
-        {"btnM2Stop", nullptr, nullptr, "06000a0000"},
-        {"btnM2Break", nullptr, nullptr, "06000b0001"},
-        {"btnM2Freq", "lineEditMotor2Freq", "1000", "100007000204000003e8"},
-        {"btnSystem", nullptr, nullptr, "030000000c"},
-        {"btnSetBaud", "comboSetBaud", "115200", "1000000002040001c200"},
-    };
-    for (const char *address : {"1", "2", "254"}) {
-        const QByteArray a =
-            QByteArray::number(QByteArray(address).toInt(), 16).rightJustified(2, '0');
-        for (const Row &row : rows)
-            QTest::addRow("%s @%s", row.button, address)
-                << QString::fromLatin1(address) << QString::fromLatin1(row.button)
-                << QString::fromLatin1(row.box) << QString::fromLatin1(row.value)
-                << quarvex::withCrc(QByteArray::fromHex(a + row.body));
-        // The write-address frame goes to bus address 0 and carries the new address.
-        QTest::addRow("btnWriteAddr @%s", address)
-            << QString::fromLatin1(address) << QStringLiteral("btnWriteAddr") << QString()
-            << QString() << quarvex::withCrc(QByteArray::fromHex("0010" + a));
-    }
-}
-
-void tst_MainWindow::commandsSendTheirFrames()
-{
-    QFETCH(QString, address);
-    QFETCH(QString, button);
-    QFETCH(QString, box);
-    QFETCH(QString, value);
-    QFETCH(QByteArray, frame);
-    Rig r;
-    QVERIFY(r.open());
-    QVERIFY(r.answerAddress());
-    r.setText("lineEdit_addr", address);
-    if (box == QLatin1String("comboSetBaud"))
-        r.get<QComboBox>("comboSetBaud")->setCurrentText(value);
-    else if (!box.isEmpty())
-        r.setText(qPrintable(box), value);
-    QCOMPARE(r.sentAfterClick(qPrintable(button)).toHex(), frame.toHex());
-    QCOMPARE(r.lines().first(), QStringLiteral("发送--->") + QString::fromLatin1(frame.toHex()));
 }
 
 void tst_MainWindow::invalidInputNeverLeaves_data()
