@@ -1,6 +1,7 @@
 #include "mainwindow.h"
 
 #include "help.h"
+#include "link/loglayout.h"
 #include "ui_mainwindow.h"
 
 #include <QDebug>
@@ -53,6 +54,11 @@ MainWindow::MainWindow(QWidget *parent)
     // text, and an undo history of every log line would only grow.
     ui->textEditRead->setAcceptRichText(false);
     ui->textEditRead->setUndoRedoEnabled(false);
+    // Qt's own layout moves every line below an insertion; this one does not.
+    QTextDocument *log = ui->textEditRead->document();
+    auto *logLayout = new LogLayout(log);
+    logLayout->setPaintDevice(ui->textEditRead->viewport());
+    log->setDocumentLayout(logLayout);
 
     connect(ui->menu, SIGNAL(triggered(QAction *)), this, SLOT(slotHelp()));
 

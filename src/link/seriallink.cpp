@@ -49,8 +49,8 @@ void MainWindow::sendFrame(QByteArray frame)
 
 void MainWindow::appendLog(const QString &line)
 {
-    // Insert at the start instead of re-setting the whole text: a line costs the
-    // same however long the log has grown.
+    // Insert at the start instead of re-setting the whole text: with LogLayout a
+    // line costs the same however long the log has grown.
     QTextCursor cursor(ui->textEditRead->document());
     cursor.movePosition(QTextCursor::Start);
     cursor.insertText(line, QTextCharFormat());
