@@ -8,8 +8,9 @@ namespace {
 
 struct MotorCommand
 {
+    Command command;
     Motor motor;
-    enum
+    enum Action
     {
         Forward,
         Reverse,
@@ -19,32 +20,25 @@ struct MotorCommand
     } action;
 };
 
-std::optional<MotorCommand> motorCommand(Command c)
+constexpr MotorCommand kMotorCommands[] = {
+    {Command::Motor1Forward, Motor::One, MotorCommand::Forward},
+    {Command::Motor1Reverse, Motor::One, MotorCommand::Reverse},
+    {Command::Motor1Stop, Motor::One, MotorCommand::Stop},
+    {Command::Motor1Brake, Motor::One, MotorCommand::Brake},
+    {Command::Motor1Frequency, Motor::One, MotorCommand::Frequency},
+    {Command::Motor2Forward, Motor::Two, MotorCommand::Forward},
+    {Command::Motor2Reverse, Motor::Two, MotorCommand::Reverse},
+    {Command::Motor2Stop, Motor::Two, MotorCommand::Stop},
+    {Command::Motor2Brake, Motor::Two, MotorCommand::Brake},
+    {Command::Motor2Frequency, Motor::Two, MotorCommand::Frequency},
+};
+
+const MotorCommand *motorCommand(Command c)
 {
-    switch (c) {
-    case Command::Motor1Forward:
-        return MotorCommand{Motor::One, MotorCommand::Forward};
-    case Command::Motor1Reverse:
-        return MotorCommand{Motor::One, MotorCommand::Reverse};
-    case Command::Motor1Stop:
-        return MotorCommand{Motor::One, MotorCommand::Stop};
-    case Command::Motor1Brake:
-        return MotorCommand{Motor::One, MotorCommand::Brake};
-    case Command::Motor1Frequency:
-        return MotorCommand{Motor::One, MotorCommand::Frequency};
-    case Command::Motor2Forward:
-        return MotorCommand{Motor::Two, MotorCommand::Forward};
-    case Command::Motor2Reverse:
-        return MotorCommand{Motor::Two, MotorCommand::Reverse};
-    case Command::Motor2Stop:
-        return MotorCommand{Motor::Two, MotorCommand::Stop};
-    case Command::Motor2Brake:
-        return MotorCommand{Motor::Two, MotorCommand::Brake};
-    case Command::Motor2Frequency:
-        return MotorCommand{Motor::Two, MotorCommand::Frequency};
-    default:
-        return std::nullopt;
-    }
+    for (const MotorCommand &m : kMotorCommands)
+        if (m.command == c)
+            return &m;
+    return nullptr;
 }
 
 } // namespace
