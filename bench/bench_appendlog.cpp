@@ -2,7 +2,7 @@
 // window does) against reading the whole log and setting it again.
 //
 //   QT_QPA_PLATFORM=offscreen build/bench/bench_appendlog
-#include "link/loglayout.h"
+#include "loglayout.h"
 #include "mainwindow.h"
 
 #include <QApplication>

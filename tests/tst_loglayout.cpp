@@ -1,6 +1,6 @@
 // The traffic log with its own document layout: it must look and behave as the
 // QTextEdit did with Qt's layout, while a line costs the same at any log length.
-#include "link/loglayout.h"
+#include "loglayout.h"
 #include "windowdriver.h"
 
 #include <QScrollBar>

@@ -1,7 +1,7 @@
 #include "mainwindow.h"
 
 #include "help.h"
-#include "link/loglayout.h"
+#include "loglayout.h"
 #include "ui_mainwindow.h"
 
 #include <QDebug>
@@ -39,16 +39,19 @@ MainWindow::MainWindow(QWidget *parent)
     connect(m_quietTimer, &QTimer::timeout, this, &MainWindow::onQuietTimeout);
     m_clock.start();
 
-    auto *speed = new QIntValidator(int(kSpeedRange.min), int(kSpeedRange.max), this);
+    const auto validator = [this](Field field) {
+        const FieldSpec &f = fieldSpec(field);
+        return new QIntValidator(int(f.min), int(f.max), this);
+    };
+    auto *speed = validator(Field::Speed);
     ui->lineEditMotor1Follow->setValidator(speed);
     ui->lineEditMotor2Follow->setValidator(speed);
     ui->lineEditMotor1Back->setValidator(speed);
     ui->lineEditMotor2Back->setValidator(speed);
-    auto *frequency = new QIntValidator(int(kFrequencyRange.min), int(kFrequencyRange.max), this);
+    auto *frequency = validator(Field::Frequency);
     ui->lineEditMotor1Freq->setValidator(frequency);
     ui->lineEditMotor2Freq->setValidator(frequency);
-    auto *address = new QIntValidator(int(kAddressRange.min), int(kAddressRange.max), this);
-    ui->lineEdit_addr->setValidator(address);
+    ui->lineEdit_addr->setValidator(validator(Field::Address));
 
     // Lines go in at the top without re-setting the rest; pasted markup stays plain
     // text, and an undo history of every log line would only grow.

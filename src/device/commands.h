@@ -1,11 +1,10 @@
 #pragma once
 
+#include "fields.h"
 #include "registers.h"
 
 #include <QByteArray>
 #include <QString>
-
-#include <optional>
 
 namespace quarvex {
 
@@ -27,25 +26,9 @@ enum class Command
     SetLineSpeed,
 };
 
-// The entry a command reads besides the address box.
-enum class Field
-{
-    None,
-    Address,
-    Speed,
-    Frequency,
-    LineSpeed
-};
-
 Field commandValueField(Command command);
 
 // The frame for a command, without CRC. For WriteAddress the address is the new one.
 QByteArray buildCommand(Command command, quint8 address, quint32 value);
-
-// A box's value when its text is a complete decimal number inside the field's range.
-std::optional<quint32> parseField(Field field, const QString &text);
-
-// What the user is told when a field's text is refused.
-QString fieldProblem(Field field);
 
 } // namespace quarvex

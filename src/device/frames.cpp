@@ -1,13 +1,16 @@
 #include "frames.h"
 
+#include <QtEndian>
+
 namespace quarvex {
 
 namespace {
 
 void put16(QByteArray &f, quint16 v)
 {
-    f.append(char(v >> 8));
-    f.append(char(v & 0xFF));
+    char be[2];
+    qToBigEndian(v, be);
+    f.append(be, 2);
 }
 
 QByteArray header(quint8 address, quint8 function)

@@ -2,8 +2,6 @@
 
 #include <QtGlobal>
 
-#include <array>
-
 namespace quarvex {
 
 // Holding registers of the module; 32-bit values span two registers, high word first.
@@ -68,30 +66,6 @@ constexpr MotorRegisters motorRegisters(Motor m)
                                             Reg::Motor1Speed, Reg::Motor1Brake, Reg::Motor1Alarm}
                            : MotorRegisters{Reg::Motor2Frequency, Reg::Motor2Direction,
                                             Reg::Motor2Speed, Reg::Motor2Brake, Reg::Motor2Alarm};
-}
-
-struct Range
-{
-    quint32 min;
-    quint32 max;
-    constexpr bool contains(quint32 v) const { return v >= min && v <= max; }
-};
-
-constexpr Range kAddressRange{1, 254};
-constexpr Range kSpeedRange{0, 100};
-constexpr Range kFrequencyRange{1000, 10000};
-
-// Line speeds the module supports, in the order the window offers them.
-inline constexpr std::array<quint32, 9> kLineSpeeds = {1200,  2400,  4800,   9600,  14400,
-                                                       19200, 57600, 115200, 128000};
-constexpr int kDefaultLineSpeedIndex = 3; // 9600
-
-constexpr bool isLineSpeed(quint32 v)
-{
-    for (quint32 s : kLineSpeeds)
-        if (s == v)
-            return true;
-    return false;
 }
 
 // Factory settings.

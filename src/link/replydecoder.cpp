@@ -3,6 +3,8 @@
 #include "crc16.h"
 #include "device/registers.h"
 
+#include <QtEndian>
+
 namespace quarvex {
 
 namespace {
@@ -18,14 +20,15 @@ quint8 at(const QByteArray &f, int i)
     return quint8(f.at(i));
 }
 
+// Callers have checked the frame's length.
 quint32 u16(const QByteArray &f, int i)
 {
-    return quint32(at(f, i)) << 8 | at(f, i + 1);
+    return qFromBigEndian<quint16>(f.constData() + i);
 }
 
 quint32 u32(const QByteArray &f, int i)
 {
-    return u16(f, i) << 16 | u16(f, i + 2);
+    return qFromBigEndian<quint32>(f.constData() + i);
 }
 
 // Offset of register r's high byte in a read-all reply.

@@ -3,6 +3,7 @@
 
 #include "device/frames.h"
 #include "link/crc16.h"
+#include "link/porterror.h"
 #include "link/replydecoder.h"
 #include "ui_mainwindow.h"
 
@@ -29,6 +30,24 @@ bool lineHungUp(QSerialPort *port)
     Q_UNUSED(port);
     return false;
 #endif
+}
+
+QString openFailureHint(OpenFailure failure)
+{
+    switch (failure) {
+    case OpenFailure::InUse:
+        return MainWindow::tr("，串口已被其他程序占用");
+    case OpenFailure::Permission:
+#ifdef Q_OS_LINUX
+        return MainWindow::tr("，当前用户无权使用该串口，请把用户加入 dialout 组后重新登录");
+#else
+        return MainWindow::tr("，当前用户无权使用该串口");
+#endif
+    case OpenFailure::NotFound:
+    case OpenFailure::Other:
+        break;
+    }
+    return QString();
 }
 
 } // namespace
@@ -96,7 +115,12 @@ void MainWindow::on_btnOpen_clicked()
 
 void MainWindow::openPort()
 {
-    m_portInUse = ui->comboPort->currentText();
+    m_portInUse = ui->comboPort->currentText().trimmed();
+    if (m_portInUse.isEmpty()) {
+        // An empty name would open the device folder itself.
+        appendLog(tr("请选择或输入串口") + QLatin1Char('\n'));
+        return;
+    }
     m_serial->setPortName(m_portInUse);
     m_serial->setBaudRate(ui->comboBaud->currentText().toInt(), QSerialPort::AllDirections);
     m_serial->setDataBits(QSerialPort::Data8);
@@ -105,13 +129,10 @@ void MainWindow::openPort()
     m_serial->setFlowControl(QSerialPort::NoFlowControl);
     if (!m_serial->open(QIODevice::ReadWrite)) {
         enterClosedState();
-        QString line =
-            tr("串口打开失败：") + m_portInUse + tr("（") + m_serial->errorString() + tr("）");
-#ifdef Q_OS_LINUX
-        if (m_serial->error() == QSerialPort::PermissionError)
-            line += tr("，当前用户无权使用该串口，请把用户加入 dialout 组后重新登录");
-#endif
-        appendLog(line + QLatin1Char('\n'));
+        appendLog(tr("串口打开失败：") + m_portInUse + tr("（") + m_serial->errorString() +
+                  tr("）") +
+                  openFailureHint(classifyOpenFailure(m_serial->error(), probeNode(m_portInUse))) +
+                  QLatin1Char('\n'));
         return;
     }
     ui->btnOpen->setText(tr("关闭串口"));

@@ -1,5 +1,6 @@
 #include "simmodule.h"
 
+#include "device/fields.h"
 #include "link/crc16.h"
 
 namespace quarvex::sim {
@@ -204,15 +205,15 @@ quint8 SimModule::checkWrites(quint16 first, const quint16 *values, int count) c
             break;
         case Reg::Motor1Frequency:
         case Reg::Motor1Frequency + 1:
-            ok = kFrequencyRange.contains(pair(after, Reg::Motor1Frequency));
+            ok = fieldAccepts(Field::Frequency, pair(after, Reg::Motor1Frequency));
             break;
         case Reg::Motor2Frequency:
         case Reg::Motor2Frequency + 1:
-            ok = kFrequencyRange.contains(pair(after, Reg::Motor2Frequency));
+            ok = fieldAccepts(Field::Frequency, pair(after, Reg::Motor2Frequency));
             break;
         case Reg::Motor1Speed:
         case Reg::Motor2Speed:
-            ok = kSpeedRange.contains(after[r]);
+            ok = fieldAccepts(Field::Speed, after[r]);
             break;
         case Reg::Motor1Direction:
         case Reg::Motor2Direction:

@@ -1,4 +1,4 @@
-#include "link/loglayout.h"
+#include "loglayout.h"
 
 #include <QElapsedTimer>
 #include <QFontMetricsF>

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QSerialPort>
+#include <QString>
+
+namespace quarvex {
+
+// Why a port would not open, as the user has to act on it.
+enum class OpenFailure
+{
+    NotFound,   // no such device (unplugged, mistyped)
+    Permission, // the device node refuses this user: group membership is the cure
+    InUse,      // locked or opened exclusively by another program
+    Other,
+};
+
+// What this user may do with the device node, as far as the platform can tell.
+struct NodeAccess
+{
+    bool exists = true;
+    bool readWrite = true;
+};
+
+// Looks at the node a port name or path stands for; where nothing can be asked,
+// the node counts as present and usable, so a refusal reads as "in use".
+NodeAccess probeNode(const QString &portName);
+
+// The port reports a lock or an exclusive opener with the same error as a refused
+// node; only the node's own permissions tell the two apart.
+OpenFailure classifyOpenFailure(QSerialPort::SerialPortError error, const NodeAccess &node);
+
+} // namespace quarvex
