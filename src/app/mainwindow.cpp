@@ -4,9 +4,16 @@
 #include "loglayout.h"
 #include "ui_mainwindow.h"
 
+#include <QDateTime>
 #include <QDebug>
+#include <QFileDialog>
 #include <QIntValidator>
+#include <QMenu>
+#include <QMessageBox>
+#include <QSaveFile>
 #include <QTimer>
+
+#include <algorithm>
 
 // Resources live in the static library; the program and the tests both need them.
 static void initResources()
@@ -63,6 +70,9 @@ MainWindow::MainWindow(QWidget *parent)
     logLayout->setPaintDevice(ui->textEditRead->viewport());
     log->setDocumentLayout(logLayout);
 
+    ui->textEditRead->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(ui->textEditRead, &QWidget::customContextMenuRequested, this, &MainWindow::showLogMenu);
+
     connect(ui->menu, SIGNAL(triggered(QAction *)), this, SLOT(slotHelp()));
 
     m_help = new Help(this);
@@ -95,4 +105,43 @@ void MainWindow::slotHelp()
 {
     qDebug("help");
     m_help->show();
+}
+
+// The log's usual menu, plus saving it.
+void MainWindow::showLogMenu(const QPoint &pos)
+{
+    QMenu *menu = ui->textEditRead->createStandardContextMenu(pos);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->addSeparator();
+    menu->addAction(tr("保存日志…"), this, [this] {
+        const QString path = QFileDialog::getSaveFileName(
+            this, tr("保存日志"), QStringLiteral("quarvex-log.txt"), tr("文本文件 (*.txt)"));
+        QString error;
+        if (!path.isEmpty() && !saveLog(path, &error))
+            QMessageBox::warning(this, tr("保存日志"), tr("日志保存失败：%1").arg(error));
+    });
+    menu->popup(ui->textEditRead->viewport()->mapToGlobal(pos));
+}
+
+bool MainWindow::saveLog(const QString &path, QString *error)
+{
+    // The box shows the newest line on top; a file reads from the start.
+    QStringList lines = ui->textEditRead->toPlainText().split(QLatin1Char('\n'));
+    if (!lines.isEmpty() && lines.last().isEmpty())
+        lines.removeLast();
+    std::reverse(lines.begin(), lines.end());
+    const QString port = m_serial->isOpen() ? m_portInUse : tr("未打开");
+    lines.prepend(tr("Quarvex 日志 %1 串口：%2 波特率：%3")
+                      .arg(QDateTime::currentDateTime().toString(Qt::ISODate), port,
+                           ui->comboBaud->currentText()));
+
+    QSaveFile file(path);
+    if (file.open(QIODevice::WriteOnly)) {
+        file.write(lines.join(QLatin1Char('\n')).toUtf8() + '\n');
+        if (file.commit())
+            return true;
+    }
+    if (error)
+        *error = file.errorString();
+    return false;
 }

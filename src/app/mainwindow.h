@@ -33,6 +33,12 @@ public:
     // Refills the port box when the list of present ports differs from the last one.
     void updatePortList(const QStringList &names);
 
+    // Lines the traffic log keeps; the oldest go beyond it.
+    static constexpr int kLogLimit = 100000;
+    void setLogLimit(int lines);
+    // The log, oldest line first, under a line naming the time, port and line speed.
+    bool saveLog(const QString &path, QString *error = nullptr);
+
 public slots:
     void slotReceived1();
     void slotTimeout();
@@ -66,6 +72,7 @@ private:
     void handlePieces(const QVector<quarvex::ReplyFramer::Piece> &pieces);
     void handleReply(const QByteArray &frame);
     void runCommand(quarvex::Command command);
+    void showLogMenu(const QPoint &pos);
 
     Ui::MainWindow *ui;
     QSerialPort *m_serial;
@@ -78,4 +85,5 @@ private:
     QTimer *m_quietTimer;
     QElapsedTimer m_clock;
     QString m_portInUse;
+    int m_logLimit = kLogLimit;
 };

@@ -3,6 +3,10 @@
 
 #include "ui_mainwindow.h"
 
+#include <QValidator>
+
+#include <optional>
+
 using quarvex::Command;
 using quarvex::Field;
 
@@ -26,6 +30,26 @@ constexpr ValueBox kValueBoxes[] = {
 
 } // namespace
 
+namespace {
+
+// A box's value when its own validator takes the text as complete: what the user
+// could type is exactly what is sent.
+std::optional<quint32> boxValue(Field field, const QLineEdit *box)
+{
+    const QValidator *validator = box->validator();
+    QString text = box->text();
+    int pos = 0;
+    if (!validator || validator->validate(text, pos) != QValidator::Acceptable)
+        return std::nullopt;
+    bool ok = false;
+    const quint32 v = validator->locale().toUInt(text, &ok);
+    if (!ok || !quarvex::fieldAccepts(field, v))
+        return std::nullopt;
+    return v;
+}
+
+} // namespace
+
 void MainWindow::runCommand(Command command)
 {
     if (!m_serial->isOpen())
@@ -38,7 +62,7 @@ void MainWindow::runCommand(Command command)
         box->setFocus();
     };
 
-    const auto address = quarvex::parseField(Field::Address, ui->lineEdit_addr->text());
+    const auto address = boxValue(Field::Address, ui->lineEdit_addr);
     if (!address) {
         refuse(Field::Address, ui->lineEdit_addr);
         return;
@@ -46,18 +70,22 @@ void MainWindow::runCommand(Command command)
 
     quint32 value = 0;
     const Field field = quarvex::commandValueField(command);
-    if (field != Field::None) {
-        QWidget *source = ui->comboSetBaud;
-        QString text = ui->comboSetBaud->currentText();
-        for (const ValueBox &entry : kValueBoxes) {
-            if (entry.command == command) {
-                source = ui->*entry.box;
-                text = (ui->*entry.box)->text();
-            }
+    if (field == Field::LineSpeed) {
+        // A list of the nine speeds, not a typed entry.
+        const auto speed = quarvex::parseField(field, ui->comboSetBaud->currentText());
+        if (!speed) {
+            refuse(field, ui->comboSetBaud);
+            return;
         }
-        const auto parsed = quarvex::parseField(field, text);
+        value = *speed;
+    } else if (field != Field::None) {
+        QLineEdit *box = nullptr;
+        for (const ValueBox &entry : kValueBoxes)
+            if (entry.command == command)
+                box = ui->*entry.box;
+        const auto parsed = box ? boxValue(field, box) : std::nullopt;
         if (!parsed) {
-            refuse(field, source);
+            refuse(field, box ? static_cast<QWidget *>(box) : ui->lineEdit_addr);
             return;
         }
         value = *parsed;

@@ -3,12 +3,15 @@
 
 #include "device/frames.h"
 #include "link/crc16.h"
+#include "link/linespeed.h"
 #include "link/porterror.h"
 #include "link/replydecoder.h"
 #include "ui_mainwindow.h"
 
 #include <QSerialPortInfo>
+#include <QTextBlock>
 #include <QTextCursor>
+#include <QTextDocument>
 #include <QTimer>
 
 #ifdef Q_OS_UNIX
@@ -19,8 +22,8 @@ using namespace quarvex;
 
 namespace {
 
-// Linux reports a hung-up tty (adapter unplugged, pseudo-terminal closed) as end of
-// file, which QSerialPort neither signals nor stops polling for; ask the descriptor.
+// A hung-up tty (adapter unplugged, pseudo-terminal closed) reads as end of file or
+// fails with a left-over error code; only the descriptor says what happened.
 bool lineHungUp(QSerialPort *port)
 {
 #ifdef Q_OS_UNIX
@@ -70,9 +73,22 @@ void MainWindow::appendLog(const QString &line)
 {
     // Insert at the start instead of re-setting the whole text: with LogLayout a
     // line costs the same however long the log has grown.
-    QTextCursor cursor(ui->textEditRead->document());
+    QTextDocument *log = ui->textEditRead->document();
+    QTextCursor cursor(log);
     cursor.movePosition(QTextCursor::Start);
     cursor.insertText(line, QTextCharFormat());
+    // The oldest lines go once the log is full; the last block is the empty one
+    // after the final line break.
+    if (log->blockCount() > m_logLimit + 1) {
+        QTextCursor tail(log->findBlockByNumber(m_logLimit));
+        tail.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
+        tail.removeSelectedText();
+    }
+}
+
+void MainWindow::setLogLimit(int lines)
+{
+    m_logLimit = qMax(1, lines);
 }
 
 void MainWindow::updatePortList(const QStringList &names)
@@ -101,8 +117,6 @@ void MainWindow::slotTimeout()
     for (const QSerialPortInfo &info : ports)
         names.append(info.portName());
     updatePortList(names);
-    if (m_serial->isOpen() && lineHungUp(m_serial))
-        portLost(tr("设备已断开"));
 }
 
 void MainWindow::on_btnOpen_clicked()
@@ -138,6 +152,11 @@ void MainWindow::openPort()
     ui->btnOpen->setText(tr("关闭串口"));
     ui->comboBaud->setEnabled(false);
     ui->comboPort->setEnabled(false);
+    const quint32 actual = actualLineSpeed(m_serial->handle());
+    if (lineSpeedReplaced(quint32(m_serial->baudRate()), actual))
+        appendLog(tr("串口实际波特率：%1，与所选不符").arg(actual) + QLatin1Char('\n'));
+    // Whatever reached the port before this opening answers nothing sent from now on.
+    m_serial->clear(QSerialPort::Input);
     m_framer = ReplyFramer();
     sendFrame(readAddressFrame());
 }
@@ -161,9 +180,24 @@ void MainWindow::enterClosedState()
 
 void MainWindow::onPortError(QSerialPort::SerialPortError error)
 {
-    // A resource error means the device is gone (adapter unplugged).
-    if (error == QSerialPort::ResourceError && m_serial->isOpen())
-        portLost(m_serial->errorString());
+    // Errors of a failed opening are told by the opening itself.
+    if (error == QSerialPort::NoError || !m_serial->isOpen())
+        return;
+    const QString reason = m_serial->errorString();
+    m_serial->clearError();
+    // A line that hung up explains every error after it; say so once, and close.
+    if (error != QSerialPort::TimeoutError && lineHungUp(m_serial)) {
+        portLost(tr("设备已断开"));
+        return;
+    }
+    if (error == QSerialPort::ResourceError) {
+        portLost(reason);
+        return;
+    }
+    const QString prefix = error == QSerialPort::WriteError     ? tr("发送失败：")
+                           : error == QSerialPort::TimeoutError ? tr("发送超时：")
+                                                                : tr("串口错误：");
+    appendLog(prefix + reason + QLatin1Char('\n'));
 }
 
 void MainWindow::portLost(const QString &reason)
