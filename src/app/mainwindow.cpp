@@ -1,6 +1,7 @@
 #include "mainwindow.h"
 
 #include "help.h"
+#include "link/portwatch.h"
 #include "loglayout.h"
 #include "ui_mainwindow.h"
 
@@ -25,7 +26,7 @@ using namespace quarvex;
 
 MainWindow::MainWindow(QWidget *parent)
     : QMainWindow(parent), ui(new Ui::MainWindow), m_serial(nullptr), m_scanTimer(nullptr),
-      m_help(nullptr), m_quietTimer(nullptr)
+      m_help(nullptr), m_quietTimer(nullptr), m_portWatch(nullptr)
 {
     initResources();
     ui->setupUi(this);
@@ -33,7 +34,14 @@ MainWindow::MainWindow(QWidget *parent)
 
     // Parented to the window, so an open port is closed when the window goes.
     m_serial = new QSerialPort(this);
+#ifdef Q_OS_LINUX
+    // Serial devices come and go as nodes in /dev.
+    m_portWatch = new PortWatch(QStringLiteral("/dev"), this);
+#else
+    m_portWatch = new PortWatch(QString(), this);
+#endif
     m_scanTimer = new QTimer(this);
+    m_scanTimer->setObjectName(QStringLiteral("scanTimer"));
     m_scanTimer->setInterval(1000);
     m_scanTimer->start();
     connect(m_scanTimer, SIGNAL(timeout()), this, SLOT(slotTimeout()));

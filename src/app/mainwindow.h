@@ -9,6 +9,7 @@
 #include <QStringList>
 
 class QTimer;
+class PortWatch;
 class Help;
 
 namespace Ui {
@@ -86,4 +87,5 @@ private:
     QElapsedTimer m_clock;
     QString m_portInUse;
     int m_logLimit = kLogLimit;
+    PortWatch *m_portWatch;
 };

@@ -5,6 +5,7 @@
 #include "link/crc16.h"
 #include "link/linespeed.h"
 #include "link/porterror.h"
+#include "link/portwatch.h"
 #include "link/replydecoder.h"
 #include "ui_mainwindow.h"
 
@@ -112,6 +113,8 @@ void MainWindow::updatePortList(const QStringList &names)
 
 void MainWindow::slotTimeout()
 {
+    if (!m_portWatch->takeDue())
+        return;
     QStringList names;
     const auto ports = QSerialPortInfo::availablePorts();
     for (const QSerialPortInfo &info : ports)

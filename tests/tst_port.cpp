@@ -1,0 +1,101 @@
+// What both programs decide about a real port: why it would not open, whether the
+// driver replaced the line speed, and when the port list must be read again.
+#include "link/linespeed.h"
+#include "link/porterror.h"
+#include "link/portwatch.h"
+
+#include <QtTest>
+
+using namespace quarvex;
+
+Q_DECLARE_METATYPE(OpenFailure)
+
+class tst_Port : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void openFailure_data();
+    void openFailure();
+    void lineSpeedReplaced_data();
+    void lineSpeedReplaced();
+    void portWatch();
+};
+
+void tst_Port::openFailure_data()
+{
+    QTest::addColumn<int>("error");
+    QTest::addColumn<bool>("exists");
+    QTest::addColumn<bool>("readWrite");
+    QTest::addColumn<OpenFailure>("failure");
+    // A lock or an exclusive opener reads as a permission error; the node tells.
+    QTest::newRow("node refuses the user")
+        << int(QSerialPort::PermissionError) << true << false << OpenFailure::Permission;
+    QTest::newRow("locked or busy")
+        << int(QSerialPort::PermissionError) << true << true << OpenFailure::InUse;
+    QTest::newRow("gone") << int(QSerialPort::DeviceNotFoundError) << false << false
+                          << OpenFailure::NotFound;
+    QTest::newRow("gone, said otherwise")
+        << int(QSerialPort::PermissionError) << false << false << OpenFailure::NotFound;
+    QTest::newRow("other") << int(QSerialPort::UnsupportedOperationError) << true << true
+                           << OpenFailure::Other;
+}
+
+void tst_Port::openFailure()
+{
+    QFETCH(int, error);
+    QFETCH(bool, exists);
+    QFETCH(bool, readWrite);
+    QFETCH(OpenFailure, failure);
+    QCOMPARE(classifyOpenFailure(QSerialPort::SerialPortError(error), {exists, readWrite}),
+             failure);
+}
+
+void tst_Port::lineSpeedReplaced_data()
+{
+    QTest::addColumn<quint32>("chosen");
+    QTest::addColumn<quint32>("actual");
+    QTest::addColumn<bool>("replaced");
+    QTest::newRow("as chosen") << 128000u << 128000u << false;
+    QTest::newRow("unknown") << 14400u << 0u << false;
+    QTest::newRow("rounded by the divisor") << 128000u << 127659u << false;
+    QTest::newRow("nearest standard rate") << 128000u << 115200u << true;
+    QTest::newRow("fallback") << 14400u << 9600u << true;
+}
+
+void tst_Port::lineSpeedReplaced()
+{
+    QFETCH(quint32, chosen);
+    QFETCH(quint32, actual);
+    QFETCH(bool, replaced);
+    QCOMPARE(quarvex::lineSpeedReplaced(chosen, actual), replaced);
+}
+
+void tst_Port::portWatch()
+{
+    QTemporaryDir dir;
+    PortWatch watch(dir.path());
+    QVERIFY(watch.isWatching());
+    QVERIFY(watch.takeDue()); // the first tick always lists
+    QVERIFY(!watch.takeDue());
+    QTest::qWait(50);
+    QVERIFY(!watch.takeDue()); // nothing happened, nothing to list
+
+    const auto due = [&watch] {
+        return QTest::qWaitFor([&watch] { return watch.takeDue(); });
+    };
+    QFile node(dir.filePath(QStringLiteral("ttyUSB0")));
+    QVERIFY(node.open(QIODevice::WriteOnly));
+    node.close();
+    QVERIFY(due()); // plugged
+    QVERIFY(!watch.takeDue());
+    QVERIFY(node.remove());
+    QVERIFY(due()); // unplugged
+
+    // No folder to watch: every tick lists, as before.
+    PortWatch blind(QString{});
+    QVERIFY(blind.takeDue() && blind.takeDue());
+}
+
+QTEST_MAIN(tst_Port)
+#include "tst_port.moc"
