@@ -113,7 +113,8 @@ int main(int argc, char *argv[])
     SettleReceiver settle(settlePty.slavePath(), &settleBox);
     const double settled = medianLatency(settlePty, &settleBox);
 
-    std::printf("address report to address box through a pseudo-terminal, median of %d:\n", kReplies);
+    std::printf("address report to address box through a pseudo-terminal, median of %d:\n",
+                kReplies);
     std::printf("  framer        %10.0f us\n", framed);
     std::printf("  50 ms settle  %10.0f us\n", settled);
     std::printf("  ratio         %10.1fx\n", settled / framed);

@@ -280,14 +280,32 @@ void LogLayout::draw(QPainter *painter, const PaintContext &context)
     qreal top = blockTop(block);
     const QPen pen = painter->pen();
     painter->setPen(context.palette.color(QPalette::Text));
+    QVector<QTextBlock> shaped;
     for (; block.isValid() && top <= clip.bottom(); block = block.next()) {
         ensureLaidOut(block);
         const int height = heightOf(block);
-        if (height > 0 && top + height >= clip.top())
+        if (height > 0 && top + height >= clip.top()) {
             drawBlock(painter, context, block, top);
+            shaped.append(block);
+        }
         top += height;
     }
     painter->setPen(pen);
+    // Drawing keeps a block's glyphs, tens of kilobytes for a long line of noise.
+    // Blocks that were drawn last time and not now have left the view: drop their
+    // layout, which the height stored aside makes cheap to redo when they return.
+    for (const QTextBlock &old : qAsConst(m_shaped))
+        if (old.isValid() && !shaped.contains(old))
+            release(old);
+    m_shaped = shaped;
+}
+
+void LogLayout::release(const QTextBlock &block)
+{
+    // An empty layout pass ends by freeing what shaping built.
+    QTextLayout *layout = block.layout();
+    layout->beginLayout();
+    layout->endLayout();
 }
 
 void LogLayout::drawBlock(QPainter *painter, const PaintContext &context, const QTextBlock &block,

@@ -1,9 +1,9 @@
 #pragma once
 
 #include <QAbstractTextDocumentLayout>
+#include <QTextBlock>
 #include <QTimer>
-
-class QTextBlock;
+#include <QVector>
 
 // Layout for the traffic log: a plain-text document shown in a QTextEdit.
 //
@@ -49,16 +49,18 @@ private:
     bool layoutBlock(const QTextBlock &block);
     void drawBlock(QPainter *painter, const PaintContext &context, const QTextBlock &block,
                    qreal top) const;
+    void release(const QTextBlock &block);
     void markDirty(qreal top);
     void settleSome();
     void flush();
 
     QTimer m_settle;
-    QSizeF m_size;         // last size announced with documentSizeChanged()
-    qreal m_widest = 0;    // widest laid-out block, margins included
-    qreal m_dirtyTop = -1; // repaint owed from here down; -1 when none
-    int m_lineHeight = 0;  // height assumed for a block not laid out yet
-    int m_settleFrom = -1; // first block that may not be laid out; -1 when none
+    QVector<QTextBlock> m_shaped; // blocks the last paint drew
+    QSizeF m_size;                // last size announced with documentSizeChanged()
+    qreal m_widest = 0;           // widest laid-out block, margins included
+    qreal m_dirtyTop = -1;        // repaint owed from here down; -1 when none
+    int m_lineHeight = 0;         // height assumed for a block not laid out yet
+    int m_settleFrom = -1;        // first block that may not be laid out; -1 when none
     int m_blockCount = 0;
     int m_cursorWidth = 1;
 };

@@ -77,7 +77,11 @@ void MainWindow::appendLog(const QString &line)
     QTextDocument *log = ui->textEditRead->document();
     QTextCursor cursor(log);
     cursor.movePosition(QTextCursor::Start);
+    // Inside an edit block the cursor does not shape the line it lands on just to
+    // remember its x; that shaping would stay in memory with every line.
+    cursor.beginEditBlock();
     cursor.insertText(line, QTextCharFormat());
+    cursor.endEditBlock();
     // The oldest lines go once the log is full; the last block is the empty one
     // after the final line break.
     if (log->blockCount() > m_logLimit + 1) {
