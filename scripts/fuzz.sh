@@ -8,7 +8,7 @@ seconds="${1:-600}"
 scripts/install-deps.sh build fuzz
 build=build-fuzz
 CC=clang CXX=clang++ cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DQUARVEX_FUZZ=ON -DQUARVEX_TESTS=OFF -DQUARVEX_BENCH=OFF >/dev/null
+    -DQUARVEX_FUZZ=ON -DQUARVEX_HARDEN=OFF -DQUARVEX_TESTS=OFF -DQUARVEX_BENCH=OFF >/dev/null
 cmake --build "$build" -j2 --target fuzz_replyframer
 
 corpus=fuzz/corpus

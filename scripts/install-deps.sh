@@ -1,6 +1,6 @@
 #!/bin/sh
 # Installs the Debian 12 packages a task needs, and nothing when all are there.
-# Usage: scripts/install-deps.sh [build] [qt6] [shots] [fuzz] [package]
+# Usage: scripts/install-deps.sh [build] [qt6] [shots] [fuzz] [package] [lint]
 set -eu
 
 packages="cmake g++ make pkg-config qtbase5-dev qtbase5-dev-tools libqt5serialport5-dev"
@@ -10,7 +10,8 @@ for profile in "$@"; do
     qt6) packages="$packages qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libgl-dev" ;;
     shots) packages="$packages xvfb xauth fonts-wqy-microhei" ;;
     fuzz) packages="$packages clang libclang-rt-14-dev" ;;
-    package) packages="$packages dpkg-dev file" ;;
+    package) packages="$packages dpkg-dev file help2man" ;;
+    lint) packages="$packages lintian appstream desktop-file-utils man-db" ;;
     *) echo "unknown profile: $profile" >&2; exit 2 ;;
     esac
 done

@@ -8,7 +8,7 @@ root=$(pwd)
 scripts/install-deps.sh build package
 build="${BUILD_DIR:-build-asan}"
 flags="-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined"
-cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Debug -DQUARVEX_BENCH=OFF \
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Debug -DQUARVEX_BENCH=OFF -DQUARVEX_HARDEN=OFF \
     -DCMAKE_CXX_FLAGS="$flags" -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address,undefined"
 cmake --build "$build" -j2
 cd "$build"

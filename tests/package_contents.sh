@@ -27,9 +27,14 @@ deb=$1
 
 [ "$(dpkg-deb -f "$deb" Package)" = quarvex ] || fail "package name"
 
+id=org.quarvex.quarvex
 contents=$(dpkg-deb --contents "$deb")
 for path in ./usr/bin/quarvex \
-            ./usr/share/applications/quarvex.desktop \
+            ./usr/share/applications/$id.desktop \
+            ./usr/share/metainfo/$id.metainfo.xml \
+            ./usr/share/doc/quarvex/copyright \
+            ./usr/share/doc/quarvex/changelog.gz \
+            ./usr/share/man/man1/quarvex.1.gz \
             ./usr/share/icons/hicolor/32x32/apps/quarvex.png \
             ./usr/share/icons/hicolor/64x64/apps/quarvex.png \
             ./usr/share/icons/hicolor/256x256/apps/quarvex.png; do
@@ -45,13 +50,23 @@ done
 dpkg-deb -x "$deb" "$out/root"
 root=$out/root
 [ -x "$root/usr/bin/quarvex" ] || fail "program not executable"
-desktop=$root/usr/share/applications/quarvex.desktop
+desktop=$root/usr/share/applications/$id.desktop
 grep -qx 'Exec=quarvex' "$desktop" || fail "desktop Exec"
 grep -qx 'Icon=quarvex' "$desktop" || fail "desktop Icon"
 grep -qx 'Type=Application' "$desktop" || fail "desktop Type"
 if command -v desktop-file-validate >/dev/null 2>&1; then
     desktop-file-validate "$desktop" || fail "desktop file not valid"
 fi
+# Software centres pair the metadata with the launcher by this id.
+grep -q "<launchable type=\"desktop-id\">$id.desktop</launchable>" "$root/usr/share/metainfo/$id.metainfo.xml" ||
+    fail "metainfo does not launch $id.desktop"
+# Every program on the PATH has its page (the command-line ones need help2man).
+for program in "$root"/usr/bin/*; do
+    name=$(basename "$program")
+    [ "$name" = quarvex ] || command -v help2man >/dev/null 2>&1 || continue
+    gzip -t "$root/usr/share/man/man1/$name.1.gz" 2>/dev/null || fail "no man page for $name"
+done
+gzip -t "$root/usr/share/doc/quarvex/changelog.gz" || fail "changelog.gz"
 # PNG width and height sit at bytes 16-23 of the IHDR chunk.
 size=$(od -An -tx1 -j16 -N8 "$root/usr/share/icons/hicolor/64x64/apps/quarvex.png" | tr -d ' \n')
 [ "$size" = 0000004000000040 ] || fail "64x64 icon is $size"

@@ -10,7 +10,7 @@ int main(int argc, char *argv[])
 #ifndef Q_OS_WIN
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/quarvex.png")));
 #endif
-    QGuiApplication::setDesktopFileName(QStringLiteral("quarvex"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.quarvex.quarvex"));
     MainWindow w;
     w.show();
     return a.exec();

@@ -47,6 +47,7 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("quarvex-sim"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(QUARVEX_VERSION));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(
@@ -54,6 +55,7 @@ int main(int argc, char *argv[])
                        "path on stdout, logs frames on stderr, reads commands on stdin "
                        "(type 'help')."));
     parser.addHelpOption();
+    parser.addVersionOption();
     const QCommandLineOption link(QStringLiteral("link"),
                                   QStringLiteral("Keep a symlink to the device at <path>."),
                                   QStringLiteral("path"));
