@@ -107,6 +107,20 @@ int PtyLink::write(const QByteArray &bytes)
     return done;
 }
 
+QByteArray PtyLink::readAll()
+{
+    QByteArray out;
+    char buf[4096];
+    while (m_master >= 0) {
+        const ssize_t n = ::read(m_master, buf, sizeof buf);
+        if (n > 0)
+            out.append(buf, int(n));
+        else if (!(n < 0 && errno == EINTR))
+            break;
+    }
+    return out;
+}
+
 void PtyLink::onReadable()
 {
     char buf[4096];
