@@ -10,14 +10,11 @@
 #include <QObject>
 #include <QTimer>
 
-class QSocketNotifier;
-
 namespace quarvex::sim {
 
 // Puts the module on the pty: frames requests, checks the client's line settings,
-// paces replies at the line speed, bends them by the armed faults and takes commands
-// from standard input. Standard output carries device paths and status lines only;
-// standard error gets one line per frame.
+// paces replies at the line speed and bends them by the armed faults. Standard output
+// carries device paths and status lines only; standard error gets one line per frame.
 class SimController : public QObject
 {
     Q_OBJECT
@@ -26,17 +23,23 @@ public:
     explicit SimController(QObject *parent = nullptr);
 
     SimModule &module() { return m_module; }
+    const SimModule &module() const { return m_module; }
     Faults &faults() { return m_faults; }
+    const Faults &faults() const { return m_faults; }
     void setLinkPath(const QString &path) { m_link.setLinkPath(path); }
 
     bool plug(QString *error);
     void unplug();
-    void listenToStdin();
-    // One command line; false with a message for a line it could not carry out.
-    bool execute(const QString &line, QString *error);
+    bool isPlugged() const { return m_link.isOpen(); }
+    QString path() const { return m_link.path(); }
+    PortSettings portSettings() const { return m_link.portSettings(); }
 
-signals:
-    void quitRequested();
+    // Power cycle: a stored line speed takes effect, a request half heard is gone.
+    void restart();
+    // Bytes on the line unasked, behind any reply under way.
+    void send(const QByteArray &bytes);
+    // The n-th request from now pulls the plug; 0 never.
+    void unplugAfter(int n);
 
 private:
     void onReceived(const QByteArray &bytes);
@@ -44,15 +47,9 @@ private:
     void handleFrame(const QByteArray &frame, qint64 endNs);
     void onTxTimer();
     void armTxTimer();
-    void onStdin();
-    void restart();
-    QString statusLine() const;
 
     qint64 now() const { return m_clock.nsecsElapsed(); }
     qint64 silenceNs() const;
-
-    static void out(const QString &line);
-    static void log(const QString &line);
 
     SimModule m_module;
     Faults m_faults;
@@ -62,11 +59,13 @@ private:
     QElapsedTimer m_clock;
     QTimer m_silenceTimer;
     QTimer m_txTimer;
-    QSocketNotifier *m_stdin = nullptr;
-    QByteArray m_stdinBuffer;
     // Where the last request byte would have ended on a real wire.
     qint64 m_rxWireEndNs = 0;
     int m_requestsSinceArmed = 0;
 };
+
+// One line on standard output (answers) or standard error (everything else).
+void printOut(const QString &line);
+void printLog(const QString &line);
 
 } // namespace quarvex::sim
