@@ -2,7 +2,7 @@
 // back. It ships in the package, so it keeps a guard of its own beside the end-to-end test.
 #include "link/crc16.h"
 #include "requestframer.h"
-#include "simmodule.h"
+#include "simline.h"
 
 #include <QtTest>
 
@@ -25,15 +25,22 @@ class TestSimModule : public QObject
 private slots:
     void answers_data();
     void answers();
+    void collisions_data();
+    void collisions();
 };
 
 void TestSimModule::answers_data()
 {
-    // Steps are requests in hex without their CRC, or "alarm N"; replies likewise.
+    // Steps are requests in hex without their CRC, "alarm N" (first module), or "@SPEED",
+    // the client's port speed from then on (9600 before). Replies likewise, with "+"
+    // between replies that collide.
+    QTest::addColumn<QString>("modules");
     QTest::addColumn<QStringList>("steps");
     QTest::addColumn<QStringList>("replies");
-    const auto row = [](const char *tag, const QStringList &steps, const QStringList &replies) {
-        QTest::newRow(tag) << steps << replies;
+    QString modules; // one factory module
+    const auto row = [&modules](const char *tag, const QStringList &steps,
+                                const QStringList &replies) {
+        QTest::newRow(tag) << modules << steps << replies;
     };
     row("read address", {"0020"}, {"002001"});
     row("read", {"0103 0002 0002"}, {"010304 0000 2710"});
@@ -50,29 +57,74 @@ void TestSimModule::answers_data()
          "0106 000c 0000", "0103 0002 0005"},
         {"0106 0005 0032", "0106 0005 003c", "010302 0000", "018603", "0106 000c 0000",
          "01030a 0000 2710 0000 0000 0000"});
+
+    modules = QStringLiteral("3,7,12@19200");
+    row("all at the port's speed answer", {"0020"}, {"002003+002007"});
+    row("only those at the port's speed", {"@19200", "0020"}, {"00200c"});
+    row("one addressed, one answers", {"0703 0005 0001"}, {"070302 0000"});
+    row("broadcast to all", {"0006 0005 0032", "0303 0005 0001", "0c03 0005 0001"},
+        {"030302 0032"});
+    row("write address obeyed by all", {"0010 05", "0503 0005 0001"},
+        {"0010+0010", "050302 0000+050302 0000"});
 }
 
 void TestSimModule::answers()
 {
+    QFETCH(QString, modules);
     QFETCH(QStringList, steps);
     QFETCH(QStringList, replies);
-    SimModule m;
+    SimLine line;
+    QVERIFY(modules.isEmpty() || line.setModules(modules, 9600));
     RequestFramer framer;
+    quint32 baud = 9600;
     QByteArray got, expected;
     for (const QString &step : steps) {
         if (step.startsWith(QLatin1String("alarm "))) {
-            m.raiseAlarm(step.endsWith(QLatin1Char('1')) ? Motor::One : Motor::Two);
+            line.module(0).raiseAlarm(step.endsWith(QLatin1Char('1')) ? Motor::One : Motor::Two);
+            continue;
+        }
+        if (step.startsWith(QLatin1Char('@'))) {
+            baud = step.mid(1).toUInt();
             continue;
         }
         QList<QByteArray> requests = framer.feed(frame(step));
         if (framer.hasPending())
             requests << framer.takeRest(); // the line falls silent
         for (const QByteArray &request : requests)
-            got += m.handle(request).reply;
+            got += line.hear(request, baud).reply;
     }
-    for (const QString &reply : replies)
-        expected += frame(reply);
+    for (const QString &reply : replies) {
+        QList<QByteArray> colliding;
+        for (const QString &r : reply.split(QLatin1Char('+')))
+            colliding << frame(r);
+        expected += collide(colliding);
+    }
     QCOMPARE(got.toHex(' '), expected.toHex(' '));
+}
+
+void TestSimModule::collisions_data()
+{
+    QTest::addColumn<QStringList>("replies"); // without their CRC
+    QTest::addColumn<QByteArray>("wire");
+    QTest::newRow("none") << QStringList{} << QByteArray();
+    QTest::newRow("one, unchanged") << QStringList{"002003"} << QByteArray("0020032801");
+    QTest::newRow("two, ANDed") << QStringList{"002003", "002007"} << QByteArray("0020032800");
+    QTest::newRow("longer one's tail")
+        << QStringList{"002003", "010302 0032"} << QByteArray("00000200003991");
+    // Equal replies would pass whole; one bit of the CRC gives them away.
+    QTest::newRow("two equal") << QStringList{"0010", "0010"} << QByteArray("0010007d");
+}
+
+void TestSimModule::collisions()
+{
+    QFETCH(QStringList, replies);
+    QFETCH(QByteArray, wire);
+    QList<QByteArray> frames;
+    for (const QString &r : replies)
+        frames << frame(r);
+    const QByteArray got = collide(frames);
+    QCOMPARE(got.toHex(), wire);
+    QCOMPARE(crcHolds(got), replies.size() == 1);
 }
 
 QTEST_GUILESS_MAIN(TestSimModule)

@@ -54,6 +54,10 @@ struct OptionCommand
 constexpr OptionCommand kOptions[] = {
     {"address", "a", "Bus address, 1-254 (factory 1).", "address %1"},
     {"baud", "b", "Line speed in bit/s (factory 9600).", "speed %1"},
+    {"modules", "list",
+     "Several modules on one line instead of one: addresses, each at its own line speed or "
+     "at --baud (3,7,12@19200).",
+     "modules %1"},
     {"split", "n[:gapms]", "Send replies in pieces of <n> bytes, <gapms> apart (default 20).",
      "split %1"},
     {"double", nullptr, "Send every reply twice, back to back.", "double on"},

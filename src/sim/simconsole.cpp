@@ -52,6 +52,8 @@ const SimConsole::Command SimConsole::kCommands[] = {
     {"address", "address A", "bus address 1-254", "address 1-254", &SimConsole::address},
     {"speed", "speed B", "line speed, at once (one of the nine)",
      "speed 1200|2400|4800|9600|14400|19200|57600|115200|128000", &SimConsole::speed},
+    {"modules", "modules LIST", "modules on the line afresh: ADDR[@SPEED],... (3,7,12@19200)",
+     "modules ADDR[@SPEED],... (ADDR 1-254, SPEED one of the nine)", &SimConsole::modules},
     {"split", "split N [GAPMS] | split off", "replies in pieces of N bytes, GAPMS apart (20)",
      "split N [GAPMS] | split off", &SimConsole::split},
     {"double|stray|badcrc|silent", "double|stray|badcrc|silent on|off|once", nullptr,
@@ -70,7 +72,18 @@ SimConsole::SimConsole(SimController &sim, QObject *parent) : QObject(parent), m
 
 bool SimConsole::execute(const QString &line, QString *error)
 {
-    const QStringList w = line.simplified().split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    QStringList w = line.simplified().split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    m_selected = 0;
+    if (!w.isEmpty() && w.first().startsWith(QLatin1Char('#'))) {
+        uint n = 0;
+        const int count = m_sim.line().count();
+        if (!parseNumber(w.first().mid(1), uint(count), &n) || n == 0) {
+            *error = QStringLiteral("no module %1, there are #1 to #%2").arg(w.first()).arg(count);
+            return false;
+        }
+        m_selected = int(n) - 1;
+        w.removeFirst();
+    }
     if (w.isEmpty())
         return true;
     for (const Command &c : kCommands) {
@@ -100,24 +113,33 @@ QString SimConsole::helpText()
                              .arg(QLatin1String(c.help))
                        : QStringLiteral("  %1\n").arg(QLatin1String(c.synopsis));
     }
-    return text;
+    return text +
+           QStringLiteral("  #N COMMAND                  status, restart, alarm, set, address or "
+                          "speed of module N\n");
+}
+
+SimModule &SimConsole::module()
+{
+    return m_sim.line().module(m_selected);
 }
 
 QString SimConsole::statusLine() const
 {
-    const SimModule &m = m_sim.module();
+    const SimModule &m = m_sim.line().module(m_selected);
     QStringList regs;
     for (quint16 r = 0; r < Reg::Count; ++r)
         regs << QStringLiteral("%1").arg(m.reg(r), 4, 16, QLatin1Char('0'));
     return QStringLiteral("status address=%1 speed=%2 stored-speed=%3 port=%4 path=%5 regs=%6 "
                           "faults=%7")
-        .arg(m.address())
-        .arg(m.activeLineSpeed())
-        .arg(m.storedLineSpeed())
-        .arg(m_sim.portSettings().describe())
-        .arg(m_sim.isPlugged() ? m_sim.path() : QStringLiteral("-"))
-        .arg(regs.join(QLatin1Char(',')))
-        .arg(m_sim.faults().describe());
+               .arg(m.address())
+               .arg(m.activeLineSpeed())
+               .arg(m.storedLineSpeed())
+               .arg(m_sim.portSettings().describe())
+               .arg(m_sim.isPlugged() ? m_sim.path() : QStringLiteral("-"))
+               .arg(regs.join(QLatin1Char(',')))
+               .arg(m_sim.faults().describe()) +
+           (m_sim.line().count() > 1 ? QStringLiteral(" modules=") + m_sim.line().describe()
+                                     : QString());
 }
 
 bool SimConsole::status(const QStringList &w, QString *)
@@ -132,7 +154,7 @@ bool SimConsole::restart(const QStringList &w, QString *)
 {
     if (w.size() != 1)
         return false;
-    m_sim.restart();
+    m_sim.restart(m_selected);
     return true;
 }
 
@@ -140,7 +162,7 @@ bool SimConsole::alarm(const QStringList &w, QString *)
 {
     if (w.size() != 2 || (w[1] != QLatin1String("1") && w[1] != QLatin1String("2")))
         return false;
-    m_sim.module().raiseAlarm(w[1] == QLatin1String("1") ? Motor::One : Motor::Two);
+    module().raiseAlarm(w[1] == QLatin1String("1") ? Motor::One : Motor::Two);
     printLog(QStringLiteral("sim: motor %1 alarm").arg(w[1]));
     return true;
 }
@@ -151,7 +173,7 @@ bool SimConsole::set(const QStringList &w, QString *)
     uint v = 0;
     if (w.size() != 3 || !parseRegister(w[1], &reg) || !parseNumber(w[2], 0xFFFF, &v))
         return false;
-    m_sim.module().setRegisterRaw(reg, quint16(v));
+    module().setRegisterRaw(reg, quint16(v));
     printLog(QStringLiteral("sim: register %1 = %2").arg(reg, 2, 16, QLatin1Char('0')).arg(v));
     return true;
 }
@@ -159,7 +181,7 @@ bool SimConsole::set(const QStringList &w, QString *)
 bool SimConsole::address(const QStringList &w, QString *)
 {
     uint v = 0;
-    if (w.size() != 2 || !parseNumber(w[1], 0xFF, &v) || !m_sim.module().setAddress(quint8(v)))
+    if (w.size() != 2 || !parseNumber(w[1], 0xFF, &v) || !module().setAddress(quint8(v)))
         return false;
     printLog(QStringLiteral("sim: address %1").arg(v));
     return true;
@@ -168,9 +190,18 @@ bool SimConsole::address(const QStringList &w, QString *)
 bool SimConsole::speed(const QStringList &w, QString *)
 {
     uint v = 0;
-    if (w.size() != 2 || !parseNumber(w[1], 0xFFFFFFFFu, &v) || !m_sim.module().setLineSpeed(v))
+    if (w.size() != 2 || !parseNumber(w[1], 0xFFFFFFFFu, &v) || !module().setLineSpeed(v))
         return false;
     printLog(QStringLiteral("sim: line speed %1").arg(v));
+    return true;
+}
+
+bool SimConsole::modules(const QStringList &w, QString *)
+{
+    SimLine &line = m_sim.line();
+    if (w.size() != 2 || !line.setModules(w[1], line.module(0).activeLineSpeed()))
+        return false;
+    printLog(QStringLiteral("sim: modules %1").arg(line.describe()));
     return true;
 }
 

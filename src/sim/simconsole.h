@@ -5,6 +5,8 @@
 #include <QString>
 #include <QStringList>
 
+#include "simmodule.h"
+
 class QSocketNotifier;
 
 namespace quarvex::sim {
@@ -33,12 +35,16 @@ private:
     struct Command;
     static const Command kCommands[];
 
+    // The module a command is for: the first, or the one picked by a leading #N.
+    SimModule &module();
+
     bool status(const QStringList &w, QString *error);
     bool restart(const QStringList &w, QString *error);
     bool alarm(const QStringList &w, QString *error);
     bool set(const QStringList &w, QString *error);
     bool address(const QStringList &w, QString *error);
     bool speed(const QStringList &w, QString *error);
+    bool modules(const QStringList &w, QString *error);
     bool split(const QStringList &w, QString *error);
     bool faultMode(const QStringList &w, QString *error);
     bool delay(const QStringList &w, QString *error);
@@ -52,6 +58,7 @@ private:
     void onStdin();
 
     SimController &m_sim;
+    int m_selected = 0;
     QSocketNotifier *m_stdin = nullptr;
     QByteArray m_stdinBuffer;
 };

@@ -45,13 +45,18 @@ SimController::SimController(QObject *parent) : QObject(parent)
 
 bool SimController::plug(QString *error)
 {
-    if (!m_link.open(m_module.activeLineSpeed(), error))
+    const SimModule &first = m_line.module(0);
+    if (!m_link.open(first.activeLineSpeed(), error))
         return false;
     printOut(m_link.path());
-    printLog(QStringLiteral("sim: plugged in at %1, module address %2 at %3 bit/s")
-                 .arg(m_link.path())
-                 .arg(m_module.address())
-                 .arg(m_module.activeLineSpeed()));
+    if (m_line.count() > 1)
+        printLog(QStringLiteral("sim: plugged in at %1, modules %2")
+                     .arg(m_link.path(), m_line.describe()));
+    else
+        printLog(QStringLiteral("sim: plugged in at %1, module address %2 at %3 bit/s")
+                     .arg(m_link.path())
+                     .arg(first.address())
+                     .arg(first.activeLineSpeed()));
     return true;
 }
 
@@ -65,17 +70,22 @@ void SimController::unplug()
     printLog(QStringLiteral("sim: unplugged"));
 }
 
+quint32 SimController::lineSpeed() const
+{
+    const PortSettings port = m_link.portSettings();
+    return port.valid && m_line.hears(port.baud) ? port.baud : m_line.module(0).activeLineSpeed();
+}
+
 qint64 SimController::silenceNs() const
 {
-    return std::max<qint64>(2 * kMs, TxSchedule::byteTimeNs(m_module.activeLineSpeed()) * 7 / 2);
+    return std::max<qint64>(2 * kMs, TxSchedule::byteTimeNs(lineSpeed()) * 7 / 2);
 }
 
 void SimController::onReceived(const QByteArray &bytes)
 {
     // The pty hands over a request at once; on a wire it would take its byte times.
     const qint64 t = now();
-    m_rxWireEndNs = std::max(t, m_rxWireEndNs) +
-                    bytes.size() * TxSchedule::byteTimeNs(m_module.activeLineSpeed());
+    m_rxWireEndNs = std::max(t, m_rxWireEndNs) + bytes.size() * TxSchedule::byteTimeNs(lineSpeed());
     const QList<QByteArray> frames = m_framer.feed(bytes);
     for (const QByteArray &frame : frames) {
         handleFrame(frame, m_rxWireEndNs);
@@ -98,11 +108,14 @@ void SimController::handleFrame(const QByteArray &frame, qint64 endNs)
 {
     const QString rx = QStringLiteral("rx ") + hex(frame);
     const PortSettings port = m_link.portSettings();
-    if (!port.valid || !port.eightN1 || port.baud != m_module.activeLineSpeed()) {
+    if (!port.valid || !port.eightN1 || !m_line.hears(port.baud)) {
         // A module at another speed or framing would only see noise.
-        printLog(withNote(rx, QStringLiteral("ignored: port at %1, module at %2-8N1")
-                                  .arg(port.describe())
-                                  .arg(m_module.activeLineSpeed())));
+        const QString modules =
+            m_line.count() > 1
+                ? QStringLiteral("modules at %1 8N1").arg(m_line.describe())
+                : QStringLiteral("module at %1-8N1").arg(m_line.module(0).activeLineSpeed());
+        printLog(
+            withNote(rx, QStringLiteral("ignored: port at %1, ").arg(port.describe()) + modules));
         return;
     }
     if (m_faults.unplugAfter > 0 && ++m_requestsSinceArmed >= m_faults.unplugAfter) {
@@ -112,7 +125,7 @@ void SimController::handleFrame(const QByteArray &frame, qint64 endNs)
         return;
     }
 
-    Outcome o = m_module.handle(frame);
+    Outcome o = m_line.hear(frame, port.baud);
     const QList<TxPiece> pieces = shapeReply(o.reply, m_faults);
     if (!o.reply.isEmpty() && pieces.isEmpty())
         o.note = o.note.isEmpty() ? QStringLiteral("silent, reply lost")
@@ -120,7 +133,7 @@ void SimController::handleFrame(const QByteArray &frame, qint64 endNs)
     printLog(withNote(rx, o.note));
 
     const qint64 ready = endNs + m_faults.delayMs * kMs;
-    m_schedule.setBaud(m_module.activeLineSpeed());
+    m_schedule.setBaud(port.baud);
     for (const TxPiece &p : pieces)
         m_schedule.enqueue(p.bytes, ready, withNote(QStringLiteral("tx ") + hex(p.bytes), p.note),
                            p.chunk, p.gapMs * kMs);
@@ -150,19 +163,20 @@ void SimController::armTxTimer()
         m_txTimer.start(timerMs(next, now()));
 }
 
-void SimController::restart()
+void SimController::restart(int module)
 {
-    m_module.restart();
+    SimModule &m = m_line.module(module);
+    m.restart();
     m_framer.clear();
     m_silenceTimer.stop();
     printLog(QStringLiteral("sim: restarted, address %1 at %2 bit/s")
-                 .arg(m_module.address())
-                 .arg(m_module.activeLineSpeed()));
+                 .arg(m.address())
+                 .arg(m.activeLineSpeed()));
 }
 
 void SimController::send(const QByteArray &bytes)
 {
-    m_schedule.setBaud(m_module.activeLineSpeed());
+    m_schedule.setBaud(lineSpeed());
     m_schedule.enqueue(
         bytes, now(), withNote(QStringLiteral("tx ") + hex(bytes), QStringLiteral("sent by hand")));
     armTxTimer();

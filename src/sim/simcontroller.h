@@ -3,7 +3,7 @@
 #include "faults.h"
 #include "ptylink.h"
 #include "requestframer.h"
-#include "simmodule.h"
+#include "simline.h"
 #include "txschedule.h"
 
 #include <QElapsedTimer>
@@ -12,7 +12,7 @@
 
 namespace quarvex::sim {
 
-// Puts the module on the pty: frames requests, checks the client's line settings,
+// Puts the modules on the pty: frames requests, checks the client's line settings,
 // paces replies at the line speed and bends them by the armed faults. Standard output
 // carries device paths and status lines only; standard error gets one line per frame.
 class SimController : public QObject
@@ -22,8 +22,8 @@ class SimController : public QObject
 public:
     explicit SimController(QObject *parent = nullptr);
 
-    SimModule &module() { return m_module; }
-    const SimModule &module() const { return m_module; }
+    SimLine &line() { return m_line; }
+    const SimLine &line() const { return m_line; }
     Faults &faults() { return m_faults; }
     const Faults &faults() const { return m_faults; }
     void setLinkPath(const QString &path) { m_link.setLinkPath(path); }
@@ -34,8 +34,9 @@ public:
     QString path() const { return m_link.path(); }
     PortSettings portSettings() const { return m_link.portSettings(); }
 
-    // Power cycle: a stored line speed takes effect, a request half heard is gone.
-    void restart();
+    // Power cycle of one module: its stored line speed takes effect, a request half
+    // heard is gone.
+    void restart(int module);
     // Bytes on the line unasked, behind any reply under way.
     void send(const QByteArray &bytes);
     // The n-th request from now pulls the plug; 0 never.
@@ -49,9 +50,11 @@ private:
     void armTxTimer();
 
     qint64 now() const { return m_clock.nsecsElapsed(); }
+    // The speed requests arrive at: the client's, when some module listens at it.
+    quint32 lineSpeed() const;
     qint64 silenceNs() const;
 
-    SimModule m_module;
+    SimLine m_line;
     Faults m_faults;
     PtyLink m_link;
     RequestFramer m_framer;
