@@ -1,24 +1,39 @@
 // The real window against a pseudo-terminal played by the test: exact bytes out,
 // crafted replies in.
-#include "ptypair.h"
+#include "ptylink.h"
 #include "replies.h"
 #include "windowdriver.h"
 
 #include <QSerialPort>
+
+#include <utility>
 #include <QtTest>
 
 namespace {
 
 struct Rig : WindowDriver
 {
-    PtyPair pty;
+    quarvex::sim::PtyLink pty;
+    QByteArray received;
+
+    Rig()
+    {
+        QString error;
+        if (!pty.open(9600, &error))
+            qFatal("pty: %s", qPrintable(error));
+        QObject::connect(&pty, &quarvex::sim::PtyLink::received,
+                         [this](const QByteArray &bytes) { received += bytes; });
+    }
+
+    // What the window has written so far.
+    QByteArray readAll() { return std::exchange(received, {}) + pty.readAll(); }
 
     // Opens the slave at 9600 and takes the read-address request off the line.
     bool open()
     {
-        openPort(pty.slavePath());
+        openPort(pty.path());
         QByteArray sent;
-        return QTest::qWaitFor([&] { return (sent += pty.readAll()).size() >= 4; }) &&
+        return QTest::qWaitFor([&] { return (sent += readAll()).size() >= 4; }) &&
                sent == fromHex("00200068");
     }
 
@@ -125,7 +140,7 @@ void tst_MainWindow::openReportClose()
             &r.w, qPrintable(QStringLiteral("on_%1_clicked").arg(QLatin1String(button)))));
     r.click("btnSetBaud");
     QCOMPARE(r.log(), log);
-    QCOMPARE(r.pty.readAll(), QByteArray());
+    QCOMPARE(r.readAll(), QByteArray());
 
     QVERIFY(r.open()); // reopening asks again, controls still locked
     QCOMPARE(r.enabledControls(), 0);
@@ -197,7 +212,7 @@ void tst_MainWindow::openFailures()
     // The same port held by another window is in use, not a permission problem.
     QVERIFY(r.open());
     WindowDriver other;
-    other.openPort(r.pty.slavePath());
+    other.openPort(r.pty.path());
     QVERIFY2(other.lines().first().endsWith(QStringLiteral("，串口已被其他程序占用")),
              qPrintable(other.lines().first()));
     QVERIFY(other.isClosed());
@@ -291,7 +306,7 @@ void tst_MainWindow::boxesAreJudgedByTheirValidators()
     r.get<QPushButton>("btnOpen")->setFocus();
     r.click(qPrintable(button));
     QTest::qWait(50);
-    const QByteArray sent = r.pty.readAll();
+    const QByteArray sent = r.readAll();
     if (outcome.at(0).isDigit()) {
         QCOMPARE(sent, quarvex::withCrc(fromHex(outcome.toLatin1())));
     } else {
