@@ -66,6 +66,8 @@ private slots:
     void failures_data();
     void failures();
     void watchCountsItsPolls();
+    void scan_data();
+    void scan();
 };
 
 void tst_Cli::findsTheModule_data()
@@ -172,54 +174,68 @@ void tst_Cli::readFollowsWritesAndAlarms()
 void tst_Cli::failures_data()
 {
     QTest::addColumn<QStringList>("simArgs");
+    QTest::addColumn<QByteArray>("before"); // a console command to the module first
     QTest::addColumn<QStringList>("args");
     QTest::addColumn<int>("status");
-    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("message"); // on stderr
+    QTest::addColumn<QByteArray>("output");
     QTest::addColumn<int>("framesSent");
     QTest::addColumn<QByteArray>("lang");
     QTest::addColumn<bool>("holdPort");
 
-    const auto row = [](const char *name, const char *sim, const char *args, int status,
-                        const QString &message, int frames, const QByteArray &lang = "C.UTF-8",
-                        bool hold = false) {
-        QTest::newRow(name) << QString::fromLatin1(sim).split(QLatin1Char(' '), Qt::SkipEmptyParts)
-                            << QString::fromLatin1(args).split(QLatin1Char(' ')) << status
-                            << message << frames << lang << hold;
+    struct Row
+    {
+        const char *name, *sim, *before, *args;
+        int status;
+        const char *message, *output;
+        int frames;
+        const char *lang = "C.UTF-8";
+        bool hold = false;
     };
-    // Refused before anything is opened or sent.
-    row("speed out of range", "", "motor 1 forward 101", 1, QStringLiteral("SPEED must be 0-100"),
-        0);
-    row("frequency out of range", "", "-a 1 motor 2 frequency 999", 1, QStringLiteral("HZ must"),
-        0);
-    row("unknown line speed", "", "-b 9601 read", 1,
-        QStringLiteral("the line speed must be one of"), 0);
-    row("address out of range", "", "set-address 255", 1, QStringLiteral("1-254"), 0);
-    row("bad hex", "", "send 01 0", 1, QStringLiteral("send needs a frame in hex"), 0);
-    row("message in Chinese", "", "motor 1 forward 101", 1, QString::fromUtf8("速度应为0-100"), 0,
-        "zh_CN.UTF-8");
-    // The port will not open.
-    row("no such port", "", "-p /dev/quarvex-none address", 2, QStringLiteral("no such port"), 0);
-    row("port in use", "", "address", 2, QStringLiteral("in use by another program"), 0, "C.UTF-8",
-        true);
-    // The line misbehaves.
-    row("no reply", "--silent", "-a 1 -t 200 -r 2 read", 3,
-        QStringLiteral("no reply after 3 tries"), 3);
-    row("damaged address reply", "--bad-crc", "-t 200 -r 0 address", 3,
-        QStringLiteral("a damaged reply to the address request"), 1);
-    row("exception", "", "send 01 03 00 20 00 01", 4,
-        QStringLiteral("exception 02 (register outside the map)"), 1);
-    row("find finds nothing", "--silent", "find", 5, QStringLiteral("no module found"), 9);
-    // Replies that still pair.
-    row("split byte by byte", "--split 1:3", "read", 0, QString(), 2);
-    row("stray byte first", "--stray", "read", 0, QString(), 2);
+    const char *const read = "line speed   9600 bit/s";
+    const Row rows[] = {
+        // Refused before anything is opened or sent.
+        {"speed out of range", "", "", "motor 1 forward 101", 1, "SPEED must be 0-100", "", 0},
+        {"frequency out of range", "", "", "-a 1 motor 2 frequency 999", 1, "HZ must", "", 0},
+        {"unknown line speed", "", "", "-b 9601 read", 1, "the line speed must be one of", "", 0},
+        {"address out of range", "", "", "set-address 255", 1, "1-254", "", 0},
+        {"bad hex", "", "", "send 01 0", 1, "send needs a frame in hex", "", 0},
+        {"message in Chinese", "", "", "motor 1 forward 101", 1, "速度应为0-100", "", 0,
+         "zh_CN.UTF-8"},
+        // The port will not open.
+        {"no such port", "", "", "-p /dev/quarvex-none address", 2, "no such port", "", 0},
+        {"port in use", "", "", "address", 2, "in use by another program", "", 0, "C.UTF-8", true},
+        // The line misbehaves.
+        {"no reply", "--silent", "", "-a 1 -t 200 -r 2 read", 3, "no reply after 3 tries", "", 3},
+        {"damaged address reply", "--bad-crc", "", "-t 200 -r 0 address", 3,
+         "a damaged reply to the address request", "", 1},
+        {"set-address refused on a damaged reply", "--bad-crc", "", "-t 200 -r 0 set-address 5", 3,
+         "the address was not changed", "", 1},
+        {"exception", "", "", "send 01 03 00 20 00 01", 4,
+         "exception 02 (register outside the map)", "", 1},
+        {"find finds nothing", "--silent", "", "find", 5, "no module found", "", 9},
+        // Replies that still pair, and one that must not.
+        {"split byte by byte", "--split 1:3", "", "read", 0, "", read, 2},
+        {"stray byte first", "--stray", "", "read", 0, "", read, 2},
+        {"stale reply drained", "", "send 002009a806", "address", 0, "", "bus address 1\n", 1},
+    };
+    const auto words = [](const char *s) {
+        return QString::fromUtf8(s).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    };
+    for (const Row &r : rows)
+        QTest::newRow(r.name) << words(r.sim) << QByteArray(r.before) << words(r.args) << r.status
+                              << QString::fromUtf8(r.message) << QByteArray(r.output) << r.frames
+                              << QByteArray(r.lang) << r.hold;
 }
 
 void tst_Cli::failures()
 {
     QFETCH(QStringList, simArgs);
+    QFETCH(QByteArray, before);
     QFETCH(QStringList, args);
     QFETCH(int, status);
     QFETCH(QString, message);
+    QFETCH(QByteArray, output);
     QFETCH(int, framesSent);
     QFETCH(QByteArray, lang);
     QFETCH(bool, holdPort);
@@ -227,11 +243,14 @@ void tst_Cli::failures()
     QSerialPort other(sim.path());
     if (holdPort)
         QVERIFY(other.open(QIODevice::ReadWrite));
+    if (!before.isEmpty()) {
+        sim.command(before);
+        QTest::qWait(100); // on the line before the program opens the port
+    }
     const Result r = ctl(QStringList{QStringLiteral("-p"), sim.path()} + args, lang);
     QVERIFY2(r.err.contains(message), qPrintable(r.err));
+    QVERIFY2(r.out.contains(output), r.out.constData());
     QCOMPARE(r.status, status);
-    if (status == 0)
-        QVERIFY2(r.out.contains("line speed   9600 bit/s"), r.out.constData());
     // Anything late would have reached the module by the time the next command does.
     QTest::qWait(50);
     QCOMPARE(sim.received().size(), framesSent);
@@ -254,6 +273,59 @@ void tst_Cli::watchCountsItsPolls()
     QCOMPARE(s.value(QStringLiteral("answered")).toInt(), 2);
     QCOMPARE(s.value(QStringLiteral("timeouts")).toInt(), 0);
     QVERIFY(s.value(QStringLiteral("rtt_ms")).toObject().contains(QStringLiteral("avg")));
+}
+
+void tst_Cli::scan_data()
+{
+    QTest::addColumn<QStringList>("simArgs");
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("modules"); // address@speed, blank-separated
+    QTest::addColumn<QString>("damaged");
+    QTest::addColumn<int>("framesSent");
+
+    const auto words = [](const char *s) {
+        return QString::fromLatin1(s).split(QLatin1Char(' '));
+    };
+    QTest::newRow("one module") << words("--address 3") << words("scan --from 1 --to 4") << 0
+                                << QStringLiteral("3@9600") << QString() << 4;
+    QTest::newRow("another speed")
+        << words("--address 2 --baud 19200") << words("scan --from 2 --to 3 --all-speeds") << 0
+        << QStringLiteral("2@19200") << QString() << 18;
+    QTest::newRow("empty line") << words("--silent") << words("scan --from 1 --to 5") << 5
+                                << QString() << QString() << 5;
+    // A damaged reply is tried again, and reported apart from the modules.
+    QTest::newRow("damaged") << words("--bad-crc --address 2") << words("scan --from 2 --to 3 -r 1")
+                             << 5 << QString() << QStringLiteral("2@9600") << 3;
+}
+
+void tst_Cli::scan()
+{
+    QFETCH(QStringList, simArgs);
+    QFETCH(QStringList, args);
+    QFETCH(int, status);
+    QFETCH(QString, modules);
+    QFETCH(QString, damaged);
+    QFETCH(int, framesSent);
+    SimProcess sim(simArgs);
+    const Result r =
+        ctl(QStringList{QStringLiteral("-p"), sim.path(), QStringLiteral("--json")} + args);
+    QCOMPARE(r.status, status);
+    const QJsonObject o = json(r.out);
+    const auto list = [&](const char *key) {
+        QStringList found;
+        for (const QJsonValue &v : o.value(QLatin1String(key)).toArray())
+            found << QStringLiteral("%1@%2")
+                         .arg(v.toObject().value(QStringLiteral("address")).toInt())
+                         .arg(v.toObject().value(QStringLiteral("line_speed")).toInt());
+        return found.join(QLatin1Char(' '));
+    };
+    QCOMPARE(list("modules"), modules);
+    QCOMPARE(list("damaged"), damaged);
+    QTest::qWait(50);
+    // One try per silent address, a second one for a damaged reply; the module logs
+    // requests at a speed it does not listen at too.
+    QCOMPARE(sim.received().size(), framesSent);
 }
 
 QTEST_GUILESS_MAIN(tst_Cli)
