@@ -6,7 +6,7 @@
 #include "link/crc16.h"
 #include "link/replydecoder.h"
 #include "mainwindow.h"
-#include "ptypair.h"
+#include "ptylink.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -61,7 +61,7 @@ QByteArray report(int address)
 }
 
 // Median microseconds from write() to the box showing the address.
-double medianLatency(PtyPair &pty, QLineEdit *box)
+double medianLatency(quarvex::sim::PtyLink &pty, QLineEdit *box)
 {
     std::vector<double> samples;
     for (int i = 0; i < kReplies; ++i) {
@@ -82,7 +82,6 @@ double medianLatency(PtyPair &pty, QLineEdit *box)
         QObject::disconnect(c);
         if (us >= 0)
             samples.push_back(us);
-        pty.readAll();
         // Let the line go quiet so replies stay apart.
         QEventLoop pause;
         QTimer::singleShot(60, &pause, &QEventLoop::quit);
@@ -100,20 +99,26 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
 
-    PtyPair windowPty;
+    // Nobody listens to what the window writes: the pty's notifier drains it.
+    quarvex::sim::PtyLink windowPty, settlePty;
+    QString error;
+    if (!windowPty.open(9600, &error) || !settlePty.open(9600, &error)) {
+        std::fprintf(stderr, "pty: %s\n", qPrintable(error));
+        return 1;
+    }
     MainWindow w;
-    w.findChild<QComboBox *>(QStringLiteral("comboPort"))->setEditText(windowPty.slavePath());
+    w.findChild<QComboBox *>(QStringLiteral("comboPort"))->setEditText(windowPty.path());
     w.findChild<QPushButton *>(QStringLiteral("btnOpen"))->click();
     auto *windowBox = w.findChild<QLineEdit *>(QStringLiteral("lineEdit_addr"));
     windowBox->setText(QStringLiteral("2"));
     const double framed = medianLatency(windowPty, windowBox);
 
-    PtyPair settlePty;
     QLineEdit settleBox(QStringLiteral("2"));
-    SettleReceiver settle(settlePty.slavePath(), &settleBox);
+    SettleReceiver settle(settlePty.path(), &settleBox);
     const double settled = medianLatency(settlePty, &settleBox);
 
-    std::printf("address report to address box through a pseudo-terminal, median of %d:\n", kReplies);
+    std::printf("address report to address box through a pseudo-terminal, median of %d:\n",
+                kReplies);
     std::printf("  framer        %10.0f us\n", framed);
     std::printf("  50 ms settle  %10.0f us\n", settled);
     std::printf("  ratio         %10.1fx\n", settled / framed);

@@ -1,6 +1,6 @@
 // The real window against a pseudo-terminal played by the test: exact bytes out,
 // crafted replies in.
-#include "ptypair.h"
+#include "ptylink.h"
 #include "replies.h"
 #include "windowdriver.h"
 
@@ -10,14 +10,27 @@ namespace {
 
 struct Rig : WindowDriver
 {
-    PtyPair pty;
+    quarvex::sim::PtyLink pty;
+    QByteArray received;
+
+    Rig()
+    {
+        QString error;
+        if (!pty.open(9600, &error))
+            qFatal("pty: %s", qPrintable(error));
+        QObject::connect(&pty, &quarvex::sim::PtyLink::received,
+                         [this](const QByteArray &bytes) { received += bytes; });
+    }
+
+    // What the window has written so far.
+    QByteArray readAll() { return std::exchange(received, {}) + pty.readAll(); }
 
     // Opens the slave at 9600 and takes the read-address request off the line.
     bool open()
     {
-        openPort(pty.slavePath());
+        openPort(pty.path());
         QByteArray sent;
-        return QTest::qWaitFor([&] { return (sent += pty.readAll()).size() >= 4; }) &&
+        return QTest::qWaitFor([&] { return (sent += readAll()).size() >= 4; }) &&
                sent == fromHex("00200068");
     }
 
@@ -35,7 +48,7 @@ struct Rig : WindowDriver
     {
         click(button);
         QTest::qWait(ms);
-        return pty.readAll();
+        return readAll();
     }
 };
 
@@ -176,11 +189,11 @@ void tst_MainWindow::unplugReturnsToClosed()
     Rig r;
     QVERIFY(r.open());
     QVERIFY(r.answerAddress());
-    r.pty.closeMaster();
+    const QString path = r.pty.path();
+    r.pty.close();
     QTRY_VERIFY(r.isClosed());
-    QVERIFY2(
-        r.lines().first().startsWith(QStringLiteral("串口已断开：%1（").arg(r.pty.slavePath())),
-        qPrintable(r.lines().first()));
+    QVERIFY2(r.lines().first().startsWith(QStringLiteral("串口已断开：%1（").arg(path)),
+             qPrintable(r.lines().first()));
 }
 
 void tst_MainWindow::portListKeepsTheChoice()
@@ -260,7 +273,7 @@ void tst_MainWindow::closedPortSendsNothing()
     r.setText("lineEdit_addr", QString());
     r.click("btnSetBaud");
     QCOMPARE(r.log(), log);
-    QCOMPARE(r.pty.readAll(), QByteArray());
+    QCOMPARE(r.readAll(), QByteArray());
 }
 
 QTEST_MAIN(tst_MainWindow)

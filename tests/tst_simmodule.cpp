@@ -1,61 +1,19 @@
-// The virtual module: its model, framer and pacing in-process, and the few things of the
-// binary on its pty that the end-to-end test leaves out.
+// The virtual module's answers: requests as they come off the line, everything it sends
+// back. It ships in the package, so it keeps a guard of its own beside the end-to-end test.
 #include "link/crc16.h"
-#include "referenceframes.h"
 #include "requestframer.h"
-#include "simmodule.h"
-#include "simprocess.h"
-#include "txschedule.h"
+#include "simline.h"
 
-#include <fcntl.h>
-#include <poll.h>
-#include <termios.h>
-#include <unistd.h>
+#include <QtTest>
 
 using namespace quarvex;
 using namespace quarvex::sim;
 
 namespace {
 
-// Hex without its CRC; the CRC is appended.
-QByteArray frame(const char *text)
+QByteArray frame(const QString &hexWithoutCrc)
 {
-    return withCrc(fromHex(text));
-}
-
-QByteArray ref(const QByteArray &name)
-{
-    for (const ReferenceFrame &f : kReferenceFrames)
-        if (name == f.name)
-            return fromHex(f.hex);
-    qFatal("no reference frame %s", name.constData());
-}
-
-QList<quint16> registers(const SimModule &m)
-{
-    QList<quint16> r;
-    for (quint16 i = 0; i < Reg::Count; ++i)
-        r << m.reg(i);
-    return r;
-}
-
-// Whatever comes back until 300 ms of quiet, on a client port set up with nothing but
-// termios, raw 8N1.
-QByteArray exchange(const QString &path, speed_t speed, const QByteArray &request)
-{
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-    termios t{};
-    tcgetattr(fd, &t);
-    cfmakeraw(&t);
-    cfsetspeed(&t, speed);
-    tcsetattr(fd, TCSANOW, &t);
-    const bool sent = ::write(fd, request.constData(), size_t(request.size())) == request.size();
-    QByteArray got(sent ? "" : "write failed");
-    char buf[64];
-    for (pollfd p{fd, POLLIN, 0}; ::poll(&p, 1, 300) > 0 && !(p.revents & POLLHUP);)
-        got.append(buf, int(std::max<ssize_t>(0, ::read(fd, buf, sizeof buf))));
-    ::close(fd);
-    return got;
+    return withCrc(QByteArray::fromHex(hexWithoutCrc.toLatin1()));
 }
 
 } // namespace
@@ -67,137 +25,106 @@ class TestSimModule : public QObject
 private slots:
     void answers_data();
     void answers();
-    void alarm_data();
-    void alarm();
-    void pacing();
-    void process();
+    void collisions_data();
+    void collisions();
 };
 
-// Bytes as they come off the line, through the framer, to all the module sends back.
 void TestSimModule::answers_data()
 {
-    using L = QList<QByteArray>;
-    QTest::addColumn<L>("chunks");
-    QTest::addColumn<QByteArray>("reply");
-    const auto row = [](const char *tag, const L &in, const QByteArray &out) {
-        QTest::newRow(tag) << in << out;
+    // Steps are requests in hex without their CRC, "alarm N" (first module), or "@SPEED",
+    // the client's port speed from then on (9600 before). Replies likewise, with "+"
+    // between replies that collide.
+    QTest::addColumn<QString>("modules");
+    QTest::addColumn<QStringList>("steps");
+    QTest::addColumn<QStringList>("replies");
+    QString modules; // one factory module
+    const auto row = [&modules](const char *tag, const QStringList &steps,
+                                const QStringList &replies) {
+        QTest::newRow(tag) << modules << steps << replies;
     };
-    row("read m2 freq", {ref("read m2 freq")}, ref("freq reply 10000"));
-    row("read all", {ref("read all")},
-        fromHex("01 03 18 0000 2580 0000 2710 0000 0000 0000 0000 2710 0000 0000 0000 A1 5C"));
+    row("read address", {"0020"}, {"002001"});
+    row("read", {"0103 0002 0002"}, {"010304 0000 2710"});
+    row("write echoed", {"0106 0005 0032", "0103 0005 0001"}, {"0106 0005 0032", "010302 0032"});
+    row("past the map", {"0103 000d 0002"}, {"018302"});
+    row("out of range", {"0106 0005 0065"}, {"018603"});
+    row("other address", {"0203 0000 0001"}, {});
+    row("broadcast acted on, not answered", {"0006 0005 0032", "0103 0005 0001"}, {"010302 0032"});
+    row("write address", {"0010 05", "0020", "0103 0005 0001", "0503 0005 0001"},
+        {"0010", "002005", "050302 0000"});
+    // The alarm stops the motor and locks it; clearing it powers the motor up afresh.
+    row("alarm locks, clearing restores",
+        {"0106 0005 0032", "alarm 1", "0106 0005 003c", "0103 0005 0001", "0106 000c 0001",
+         "0106 000c 0000", "0103 0002 0005"},
+        {"0106 0005 0032", "0106 0005 003c", "010302 0000", "018603", "0106 000c 0000",
+         "01030a 0000 2710 0000 0000 0000"});
 
-    row("01 function", {frame("01 2B")}, frame("01 AB 01"));
-    row("02 past 0D", {frame("01 10 000C 0003 06 0000 0000 0000")}, frame("01 90 02"));
-    // The valid direction must not be written either.
-    row("03 good then bad", {frame("01 10 0004 0002 04 0001 0065")}, frame("01 90 03"));
-
-    // "brake m1" with the last bit flipped.
-    row("bad crc", {fromHex("01 06 0006 0001 A8 0A")}, {});
-    row("broadcast read", {ref("read all addr 0")}, {});
-
-    // 00 10 is a 5-byte address frame or a broadcast function 10 with a byte count. Once
-    // moved to 5 the module ignores address 1.
-    const QByteArray addr = ref("read address"), addrReport = ref("address report 1");
-    const QByteArray cast = frame("0010 0004 0003 06 0000 0000 0000"), to5 = ref("write address 5");
-    row("split and merged", {addr + cast.left(6), cast.mid(6) + to5 + ref("brake m1")},
-        addrReport + ref("address changed"));
-    row("stray byte ahead", {"\xff" + addr}, {});
-    row("endless noise", {QByteArray(RequestFramer::kMaxBuffer + 1, 'U'), addr}, addrReport);
+    modules = QStringLiteral("3,7,12@19200");
+    row("all at the port's speed answer", {"0020"}, {"002003+002007"});
+    row("only those at the port's speed", {"@19200", "0020"}, {"00200c"});
+    row("one addressed, one answers", {"0703 0005 0001"}, {"070302 0000"});
+    row("broadcast to all", {"0006 0005 0032", "0303 0005 0001", "0c03 0005 0001"},
+        {"030302 0032"});
+    row("write address obeyed by all", {"0010 05", "0503 0005 0001"},
+        {"0010+0010", "050302 0000+050302 0000"});
 }
 
 void TestSimModule::answers()
 {
-    QFETCH(QList<QByteArray>, chunks);
-    QFETCH(QByteArray, reply);
-    SimModule m;
-    // No request here changes a register: reads, refusals, writes of what is held.
-    const QList<quint16> before = registers(m);
+    QFETCH(QString, modules);
+    QFETCH(QStringList, steps);
+    QFETCH(QStringList, replies);
+    SimLine line;
+    QVERIFY(modules.isEmpty() || line.setModules(modules, 9600));
     RequestFramer framer;
-    QByteArray got;
-    for (const QByteArray &chunk : chunks)
-        for (const QByteArray &request : framer.feed(chunk))
-            got += m.handle(request).reply;
-    got += m.handle(framer.takeRest()).reply; // when the line falls silent
-    QCOMPARE(got.toHex(' '), reply.toHex(' '));
-    QCOMPARE(registers(m), before);
-}
-
-void TestSimModule::alarm_data()
-{
-    QTest::addColumn<int>("motor");
-    QTest::newRow("motor 1") << int(Motor::One);
-    QTest::newRow("motor 2") << int(Motor::Two);
-}
-
-void TestSimModule::alarm()
-{
-    QFETCH(int, motor);
-    const MotorRegisters r = motorRegisters(Motor(motor)), other = motorRegisters(Motor(1 - motor));
-    SimModule m;
-    // True when the write to address a is answered as an accepted one: echoed, or not at
-    // all when a is 0, the broadcast.
-    const auto write = [&m](int reg, int v, int a = 1) {
-        const QByteArray req = frame(qPrintable(QString::asprintf("%02x06%04x%04x", a, reg, v)));
-        return m.handle(req).reply == (a ? req : QByteArray());
-    };
-    QVERIFY(write(r.direction, 1) && write(r.frequency + 1, 5000) && write(r.speed, 50));
-    m.raiseAlarm(Motor(motor));
-    const QList<quint16> locked = registers(m);
-    QVERIFY(locked[r.alarm] == 1 && locked[r.speed] == 0);
-
-    // Answered as usual, but the motor keeps still, and the bus may only clear the flag.
-    QVERIFY(write(r.speed, 60) && write(r.brake, 1) && !write(r.alarm, 1));
-    QCOMPARE(registers(m), locked);
-
-    // A broadcast still moves the other motor; clearing powers this one up afresh.
-    QVERIFY(write(other.speed, 40, 0) && write(r.alarm, 0));
-    QList<quint16> fresh = registers(SimModule());
-    fresh[other.speed] = 40;
-    QCOMPARE(registers(m), fresh);
-
-    m.raiseAlarm(Motor(motor));
-    m.restart();
-    QCOMPARE(registers(m), registers(SimModule()));
-}
-
-void TestSimModule::pacing()
-{
-    // A doubled reply at 9600 bit/s: each byte handed over once its 10 bits are through,
-    // the second copy queued behind the first.
-    const qint64 byteNs = 1'041'666, t0 = 5'000'000;
-    const QByteArray reply = ref("freq reply 10000");
-    TxSchedule s(9600);
-    s.enqueue(reply, t0, {});
-    s.enqueue(reply, t0, {});
-    for (int i = 0; i < 2 * reply.size(); ++i) {
-        const qint64 due = t0 + (i + 1) * byteNs;
-        QCOMPARE(s.nextDueNs(), due);
-        QCOMPARE(s.takeDue(due - 1, nullptr), QByteArray());
-        QCOMPARE(s.takeDue(due, nullptr), (reply + reply).mid(i, 1));
+    quint32 baud = 9600;
+    QByteArray got, expected;
+    for (const QString &step : steps) {
+        if (step.startsWith(QLatin1String("alarm "))) {
+            line.module(0).raiseAlarm(step.endsWith(QLatin1Char('1')) ? Motor::One : Motor::Two);
+            continue;
+        }
+        if (step.startsWith(QLatin1Char('@'))) {
+            baud = step.mid(1).toUInt();
+            continue;
+        }
+        QList<QByteArray> requests = framer.feed(frame(step));
+        if (framer.hasPending())
+            requests << framer.takeRest(); // the line falls silent
+        for (const QByteArray &request : requests)
+            got += line.hear(request, baud).reply;
     }
+    for (const QString &reply : replies) {
+        QList<QByteArray> colliding;
+        for (const QString &r : reply.split(QLatin1Char('+')))
+            colliding << frame(r);
+        expected += collide(colliding);
+    }
+    QCOMPARE(got.toHex(' '), expected.toHex(' '));
 }
 
-void TestSimModule::process()
+void TestSimModule::collisions_data()
 {
-    QTemporaryDir dir;
-    const QString link = dir.filePath("quarvex0");
-    SimProcess sim({"--link", link, "--baud", "19200", "--bad-crc"});
-    // Plain termios at another speed than the module's: not a byte back.
-    QCOMPARE(exchange(link, B9600, ref("read address")), QByteArray());
-    // --bad-crc flips every bit of the last byte; the new speed waits for a restart.
-    QCOMPARE(exchange(link, B19200, ref("line speed 115200")), fromHex("01 10 0000 0002 41 37"));
-    const QMap<QString, QString> s = sim.status();
-    QStringList got;
-    for (const char *key : {"address", "speed", "stored-speed", "port", "path", "faults"})
-        got << s.value(key);
-    QCOMPARE(got.join(' '), "1 19200 115200 19200-8N1 " + sim.path() + " badcrc=on");
+    QTest::addColumn<QStringList>("replies"); // without their CRC
+    QTest::addColumn<QByteArray>("wire");
+    QTest::newRow("none") << QStringList{} << QByteArray();
+    QTest::newRow("one, unchanged") << QStringList{"002003"} << QByteArray("0020032801");
+    QTest::newRow("two, ANDed") << QStringList{"002003", "002007"} << QByteArray("0020032800");
+    QTest::newRow("longer one's tail")
+        << QStringList{"002003", "010302 0032"} << QByteArray("00000200003991");
+    // Equal replies would pass whole; one bit of the CRC gives them away.
+    QTest::newRow("two equal") << QStringList{"0010", "0010"} << QByteArray("0010007d");
+}
 
-    sim.command("unplug");
-    QTRY_VERIFY(!QFileInfo(link).isSymLink());
-    // The link comes back on the new device.
-    sim.command("plug");
-    QTRY_VERIFY(QFileInfo(link).isSymLink());
-    QCOMPARE(exchange(link, B19200, ref("read address")), fromHex("00 20 01 A9 3F"));
+void TestSimModule::collisions()
+{
+    QFETCH(QStringList, replies);
+    QFETCH(QByteArray, wire);
+    QList<QByteArray> frames;
+    for (const QString &r : replies)
+        frames << frame(r);
+    const QByteArray got = collide(frames);
+    QCOMPARE(got.toHex(), wire);
+    QCOMPARE(crcHolds(got), replies.size() == 1);
 }
 
 QTEST_GUILESS_MAIN(TestSimModule)

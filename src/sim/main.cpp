@@ -1,5 +1,6 @@
 // quarvex-sim: a virtual driver module on a pseudo-terminal, for trying the tool and
 // for the end-to-end tests without hardware.
+#include "simconsole.h"
 #include "simcontroller.h"
 
 #include <QCommandLineParser>
@@ -41,6 +42,32 @@ bool routeSignals()
     return true;
 }
 
+// The options are console commands given ahead of time, carried out in this order.
+struct OptionCommand
+{
+    const char *name;
+    const char *valueName; // none for a flag
+    const char *description;
+    const char *command; // %1 is the value, its ':' typed as a space
+};
+
+constexpr OptionCommand kOptions[] = {
+    {"address", "a", "Bus address, 1-254 (factory 1).", "address %1"},
+    {"baud", "b", "Line speed in bit/s (factory 9600).", "speed %1"},
+    {"modules", "list",
+     "Several modules on one line instead of one: addresses, each at its own line speed or "
+     "at --baud (3,7,12@19200).",
+     "modules %1"},
+    {"split", "n[:gapms]", "Send replies in pieces of <n> bytes, <gapms> apart (default 20).",
+     "split %1"},
+    {"double", nullptr, "Send every reply twice, back to back.", "double on"},
+    {"stray", nullptr, "Send a stray 0xff before every reply.", "stray on"},
+    {"bad-crc", nullptr, "Send every reply with a wrong CRC.", "badcrc on"},
+    {"silent", nullptr, "Act on requests but never reply.", "silent on"},
+    {"delay", "ms", "Wait <ms> after a request before replying.", "delay %1"},
+    {"unplug-after", "n", "Close the device on the <n>-th request.", "unplug-after %1"},
+};
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -57,59 +84,26 @@ int main(int argc, char *argv[])
     const QCommandLineOption link(QStringLiteral("link"),
                                   QStringLiteral("Keep a symlink to the device at <path>."),
                                   QStringLiteral("path"));
-    const QCommandLineOption address(QStringLiteral("address"),
-                                     QStringLiteral("Bus address, 1-254 (factory 1)."),
-                                     QStringLiteral("a"));
-    const QCommandLineOption baud(QStringLiteral("baud"),
-                                  QStringLiteral("Line speed in bit/s (factory 9600)."),
-                                  QStringLiteral("b"));
-    const QCommandLineOption split(QStringLiteral("split"),
-                                   QStringLiteral("Send replies in pieces of <n> bytes, "
-                                                  "<gapms> apart (default 20)."),
-                                   QStringLiteral("n[:gapms]"));
-    const QCommandLineOption twice(QStringLiteral("double"),
-                                   QStringLiteral("Send every reply twice, back to back."));
-    const QCommandLineOption stray(QStringLiteral("stray"),
-                                   QStringLiteral("Send a stray 0xff before every reply."));
-    const QCommandLineOption badCrc(QStringLiteral("bad-crc"),
-                                    QStringLiteral("Send every reply with a wrong CRC."));
-    const QCommandLineOption silent(QStringLiteral("silent"),
-                                    QStringLiteral("Act on requests but never reply."));
-    const QCommandLineOption delay(QStringLiteral("delay"),
-                                   QStringLiteral("Wait <ms> after a request before replying."),
-                                   QStringLiteral("ms"));
-    const QCommandLineOption unplugAfter(QStringLiteral("unplug-after"),
-                                         QStringLiteral("Close the device on the <n>-th request."),
-                                         QStringLiteral("n"));
-    parser.addOptions(
-        {link, address, baud, split, twice, stray, badCrc, silent, delay, unplugAfter});
+    parser.addOption(link);
+    QList<QCommandLineOption> options;
+    for (const OptionCommand &o : kOptions) {
+        options.append(QCommandLineOption(QLatin1String(o.name), QLatin1String(o.description),
+                                          QLatin1String(o.valueName)));
+        parser.addOption(options.last());
+    }
     parser.process(app);
 
     quarvex::sim::SimController sim;
-    // The options are the stdin commands given ahead of time.
-    QStringList commands;
-    if (parser.isSet(address))
-        commands << QStringLiteral("address ") + parser.value(address);
-    if (parser.isSet(baud))
-        commands << QStringLiteral("speed ") + parser.value(baud);
-    if (parser.isSet(split))
-        commands << QStringLiteral("split ") +
-                        parser.value(split).replace(QLatin1Char(':'), QLatin1Char(' '));
-    if (parser.isSet(twice))
-        commands << QStringLiteral("double on");
-    if (parser.isSet(stray))
-        commands << QStringLiteral("stray on");
-    if (parser.isSet(badCrc))
-        commands << QStringLiteral("badcrc on");
-    if (parser.isSet(silent))
-        commands << QStringLiteral("silent on");
-    if (parser.isSet(delay))
-        commands << QStringLiteral("delay ") + parser.value(delay);
-    if (parser.isSet(unplugAfter))
-        commands << QStringLiteral("unplug-after ") + parser.value(unplugAfter);
-    for (const QString &c : commands) {
+    quarvex::sim::SimConsole console(sim);
+    for (int i = 0; i < options.size(); ++i) {
+        if (!parser.isSet(options[i]))
+            continue;
+        QString command = QLatin1String(kOptions[i].command);
+        if (command.contains(QLatin1String("%1")))
+            command =
+                command.arg(parser.value(options[i]).replace(QLatin1Char(':'), QLatin1Char(' ')));
         QString error;
-        if (!sim.execute(c, &error)) {
+        if (!console.execute(command, &error)) {
             std::fprintf(stderr, "quarvex-sim: %s\n", qPrintable(error));
             return 2;
         }
@@ -122,7 +116,7 @@ int main(int argc, char *argv[])
     }
     QSocketNotifier signalNotifier(g_signalPipe[0], QSocketNotifier::Read);
     QObject::connect(&signalNotifier, &QSocketNotifier::activated, &app, &QCoreApplication::quit);
-    QObject::connect(&sim, &quarvex::sim::SimController::quitRequested, &app,
+    QObject::connect(&console, &quarvex::sim::SimConsole::quitRequested, &app,
                      &QCoreApplication::quit, Qt::QueuedConnection);
 
     QString error;
@@ -130,6 +124,6 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "quarvex-sim: %s\n", qPrintable(error));
         return 1;
     }
-    sim.listenToStdin();
+    console.listenToStdin();
     return app.exec();
 }

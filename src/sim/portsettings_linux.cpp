@@ -6,23 +6,9 @@
 #include <asm/termbits.h>
 #include <sys/ioctl.h>
 
+#include "portspeeds.h"
+
 namespace quarvex::sim {
-
-namespace {
-
-struct SpeedCode
-{
-    quint32 baud;
-    unsigned code;
-};
-
-constexpr SpeedCode kSpeedCodes[] = {
-    {1200, B1200},     {2400, B2400},     {4800, B4800},     {9600, B9600},
-    {19200, B19200},   {38400, B38400},   {57600, B57600},   {115200, B115200},
-    {230400, B230400}, {460800, B460800}, {921600, B921600},
-};
-
-} // namespace
 
 PortSettings readPortSettings(int fd)
 {
@@ -34,12 +20,9 @@ PortSettings readPortSettings(int fd)
         return s;
     s.valid = true;
     s.baud = t.c_ospeed;
-    if (s.baud == 0) {
-        // Old kernels fill c_ospeed only for BOTHER.
-        for (const SpeedCode &c : kSpeedCodes)
-            if ((t.c_cflag & CBAUD) == c.code)
-                s.baud = c.baud;
-    }
+    // Old kernels fill c_ospeed only for BOTHER.
+    if (s.baud == 0)
+        s.baud = speedOfCode(t.c_cflag & CBAUD);
     s.eightN1 = (t.c_cflag & CSIZE) == CS8 && !(t.c_cflag & PARENB) && !(t.c_cflag & CSTOPB);
     return s;
 }
@@ -58,11 +41,7 @@ bool makeRaw(int fd, quint32 baud)
     t.c_cflag |= CS8 | CREAD | CLOCAL;
     t.c_cc[VMIN] = 1;
     t.c_cc[VTIME] = 0;
-    unsigned code = BOTHER;
-    for (const SpeedCode &c : kSpeedCodes)
-        if (c.baud == baud)
-            code = c.code;
-    t.c_cflag |= code;
+    t.c_cflag |= speedCode(baud, BOTHER);
     t.c_ispeed = baud;
     t.c_ospeed = baud;
     return ioctl(fd, TCSETS2, &t) == 0;

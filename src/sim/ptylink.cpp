@@ -107,6 +107,20 @@ int PtyLink::write(const QByteArray &bytes)
     return done;
 }
 
+QByteArray PtyLink::readAll()
+{
+    QByteArray out;
+    char buf[4096];
+    while (m_master >= 0) {
+        const ssize_t n = ::read(m_master, buf, sizeof buf);
+        if (n > 0)
+            out.append(buf, int(n));
+        else if (!(n < 0 && errno == EINTR))
+            break;
+    }
+    return out;
+}
+
 void PtyLink::onReadable()
 {
     char buf[4096];
@@ -137,9 +151,21 @@ bool PtyLink::placeLink(QString *error)
     struct stat st
     {
     };
-    if (lstat(link.constData(), &st) == 0 && !S_ISLNK(st.st_mode)) {
-        *error = QStringLiteral("%1 exists and is not a symlink").arg(m_linkPath);
-        return false;
+    if (lstat(link.constData(), &st) == 0) {
+        if (!S_ISLNK(st.st_mode)) {
+            *error = QStringLiteral("%1 exists and is not a symlink").arg(m_linkPath);
+            return false;
+        }
+        // Only a link of ours whose pty is gone may be replaced: another user's link, or
+        // one naming a live device or anything else, would hand the client that instead.
+        const QString target = QFile::symLinkTarget(m_linkPath);
+        const bool stale = st.st_uid == geteuid() &&
+                           target.startsWith(QLatin1String("/dev/pts/")) && !QFile::exists(target);
+        if (!stale) {
+            *error = QStringLiteral("%1 is taken: it links to %2; remove it if it is yours")
+                         .arg(m_linkPath, target);
+            return false;
+        }
     }
     // Build aside and rename over, so a client never finds the link missing or stale.
     const QByteArray tmp = link + ".new" + QByteArray::number(qint64(getpid()));

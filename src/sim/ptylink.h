@@ -32,6 +32,8 @@ public:
 
     // Bytes taken by the pty; fewer than given when its buffer is full.
     int write(const QByteArray &bytes);
+    // What the client has written and received() has not handed over yet; never waits.
+    QByteArray readAll();
 
 signals:
     void received(const QByteArray &bytes);

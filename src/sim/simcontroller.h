@@ -3,21 +3,18 @@
 #include "faults.h"
 #include "ptylink.h"
 #include "requestframer.h"
-#include "simmodule.h"
+#include "simline.h"
 #include "txschedule.h"
 
 #include <QElapsedTimer>
 #include <QObject>
 #include <QTimer>
 
-class QSocketNotifier;
-
 namespace quarvex::sim {
 
-// Puts the module on the pty: frames requests, checks the client's line settings,
-// paces replies at the line speed, bends them by the armed faults and takes commands
-// from standard input. Standard output carries device paths and status lines only;
-// standard error gets one line per frame.
+// Puts the modules on the pty: frames requests, checks the client's line settings,
+// paces replies at the line speed and bends them by the armed faults. Standard output
+// carries device paths and status lines only; standard error gets one line per frame.
 class SimController : public QObject
 {
     Q_OBJECT
@@ -25,18 +22,25 @@ class SimController : public QObject
 public:
     explicit SimController(QObject *parent = nullptr);
 
-    SimModule &module() { return m_module; }
+    SimLine &line() { return m_line; }
+    const SimLine &line() const { return m_line; }
     Faults &faults() { return m_faults; }
+    const Faults &faults() const { return m_faults; }
     void setLinkPath(const QString &path) { m_link.setLinkPath(path); }
 
     bool plug(QString *error);
     void unplug();
-    void listenToStdin();
-    // One command line; false with a message for a line it could not carry out.
-    bool execute(const QString &line, QString *error);
+    bool isPlugged() const { return m_link.isOpen(); }
+    QString path() const { return m_link.path(); }
+    PortSettings portSettings() const { return m_link.portSettings(); }
 
-signals:
-    void quitRequested();
+    // Power cycle of one module: its stored line speed takes effect, a request half
+    // heard is gone.
+    void restart(int module);
+    // Bytes on the line unasked, behind any reply under way.
+    void send(const QByteArray &bytes);
+    // The n-th request from now pulls the plug; 0 never.
+    void unplugAfter(int n);
 
 private:
     void onReceived(const QByteArray &bytes);
@@ -44,17 +48,13 @@ private:
     void handleFrame(const QByteArray &frame, qint64 endNs);
     void onTxTimer();
     void armTxTimer();
-    void onStdin();
-    void restart();
-    QString statusLine() const;
 
     qint64 now() const { return m_clock.nsecsElapsed(); }
+    // The speed requests arrive at: the client's, when some module listens at it.
+    quint32 lineSpeed() const;
     qint64 silenceNs() const;
 
-    static void out(const QString &line);
-    static void log(const QString &line);
-
-    SimModule m_module;
+    SimLine m_line;
     Faults m_faults;
     PtyLink m_link;
     RequestFramer m_framer;
@@ -62,11 +62,13 @@ private:
     QElapsedTimer m_clock;
     QTimer m_silenceTimer;
     QTimer m_txTimer;
-    QSocketNotifier *m_stdin = nullptr;
-    QByteArray m_stdinBuffer;
     // Where the last request byte would have ended on a real wire.
     qint64 m_rxWireEndNs = 0;
     int m_requestsSinceArmed = 0;
 };
+
+// One line on standard output (answers) or standard error (everything else).
+void printOut(const QString &line);
+void printLog(const QString &line);
 
 } // namespace quarvex::sim

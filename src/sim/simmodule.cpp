@@ -3,6 +3,8 @@
 #include "device/fields.h"
 #include "link/crc16.h"
 
+#include <QtEndian>
+
 namespace quarvex::sim {
 
 namespace {
@@ -11,15 +13,17 @@ namespace {
 constexpr quint16 kMaxReadCount = 0x7D;
 constexpr quint16 kMaxWriteCount = 0x7B;
 
+// Callers check the frame's length first.
 quint16 get16(const QByteArray &f, int pos)
 {
-    return quint16(quint8(f.at(pos)) << 8 | quint8(f.at(pos + 1)));
+    return qFromBigEndian<quint16>(f.constData() + pos);
 }
 
 void put16(QByteArray &f, quint16 v)
 {
-    f.append(char(v >> 8));
-    f.append(char(v & 0xFF));
+    char be[2];
+    qToBigEndian(v, be);
+    f.append(be, 2);
 }
 
 quint32 pair(const std::array<quint16, Reg::Count> &regs, quint16 high)
