@@ -207,10 +207,13 @@ void tst_Cli::failures_data()
         {"port in use", "", "", "address", 2, "in use by another program", "", 0, "C.UTF-8", true},
         // The line misbehaves.
         {"no reply", "--silent", "", "-a 1 -t 200 -r 2 read", 3, "no reply after 3 tries", "", 3},
-        {"damaged address reply", "--bad-crc", "", "-t 200 -r 0 address", 3,
-         "a damaged reply to the address request", "", 1},
-        {"set-address refused on a damaged reply", "--bad-crc", "", "-t 200 -r 0 set-address 5", 3,
-         "the address was not changed", "", 1},
+        // Several modules answer the address request at once: their replies collide.
+        {"find on a shared line", "--modules 3,7", "", "find", 3,
+         "a damaged reply to the address request: more than one module may be on this line; "
+         "use scan",
+         "", 2},
+        {"set-address on a shared line", "--modules 3,7", "", "set-address 5", 3,
+         "the address was not changed", "", 2},
         {"exception", "", "", "send 01 03 00 20 00 01", 4,
          "exception 02 (register outside the map)", "", 1},
         {"find finds nothing", "--silent", "", "find", 5, "no module found", "", 9},
@@ -287,16 +290,15 @@ void tst_Cli::scan_data()
     const auto words = [](const char *s) {
         return QString::fromLatin1(s).split(QLatin1Char(' '));
     };
-    QTest::newRow("one module") << words("--address 3") << words("scan --from 1 --to 4") << 0
-                                << QStringLiteral("3@9600") << QString() << 4;
-    QTest::newRow("another speed")
-        << words("--address 2 --baud 19200") << words("scan --from 2 --to 3 --all-speeds") << 0
-        << QStringLiteral("2@19200") << QString() << 18;
+    QTest::newRow("three modules, one at another speed")
+        << words("--modules 3,4,5@19200") << words("scan --from 3 --to 5 --all-speeds") << 0
+        << QStringLiteral("3@9600 4@9600 5@19200") << QString() << 27;
+    // Two modules at one address: damaged replies, tried again, reported apart.
+    QTest::newRow("shared address")
+        << words("--modules 2,2,3") << words("scan --from 1 --to 3") << 0
+        << QStringLiteral("3@9600") << QStringLiteral("2@9600") << 4;
     QTest::newRow("empty line") << words("--silent") << words("scan --from 1 --to 5") << 5
                                 << QString() << QString() << 5;
-    // A damaged reply is tried again, and reported apart from the modules.
-    QTest::newRow("damaged") << words("--bad-crc --address 2") << words("scan --from 2 --to 3 -r 1")
-                             << 5 << QString() << QStringLiteral("2@9600") << 3;
 }
 
 void tst_Cli::scan()
