@@ -1,5 +1,6 @@
 #!/bin/bash
-# Fuzzes the reply framer and decoder for the given number of seconds (default 600).
+# Fuzzes the reply framer, the decoder and the request/reply pairing for the given
+# number of seconds (default 600).
 #   scripts/fuzz.sh [seconds]
 set -eu
 cd "$(dirname "$0")/.."

@@ -3,11 +3,11 @@
 # Usage: scripts/install-deps.sh [build] [qt6] [shots] [fuzz] [package] [lint]
 set -eu
 
-packages="cmake g++ make pkg-config qtbase5-dev qtbase5-dev-tools libqt5serialport5-dev"
+packages="cmake g++ make pkg-config qtbase5-dev qtbase5-dev-tools libqt5serialport5-dev qttools5-dev qttools5-dev-tools"
 for profile in "$@"; do
     case "$profile" in
     build) ;;
-    qt6) packages="$packages qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libgl-dev" ;;
+    qt6) packages="$packages qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libgl-dev qt6-tools-dev qt6-l10n-tools qt6-tools-dev-tools" ;;
     shots) packages="$packages xvfb xauth fonts-wqy-microhei" ;;
     fuzz) packages="$packages clang libclang-rt-14-dev" ;;
     package) packages="$packages dpkg-dev file help2man" ;;

@@ -1,0 +1,156 @@
+#include "exchange.h"
+
+#include "link/crc16.h"
+#include "link/pairing.h"
+#include "link/replydecoder.h"
+#include "strategy.h"
+
+#include <QTime>
+
+#include <cstdio>
+
+namespace quarvex::cli {
+
+Link::Link(bool verbose, QObject *parent) : QObject(parent), m_verbose(verbose)
+{
+    m_timer.setSingleShot(true);
+    m_timer.setTimerType(Qt::PreciseTimer);
+    connect(&m_timer, &QTimer::timeout, this, &Link::onTimeout);
+    connect(&m_port, &QSerialPort::readyRead, this, &Link::onReadyRead);
+    connect(&m_port, &QSerialPort::errorOccurred, this, &Link::onError);
+}
+
+bool Link::open(const QString &name, quint32 baud, OpenFailure *failure, QString *errorText)
+{
+    m_port.setPortName(name);
+    if (!m_port.open(QIODevice::ReadWrite)) {
+        *failure = classifyOpenFailure(m_port.error(), probeNode(name));
+        *errorText = m_port.errorString();
+        return false;
+    }
+    m_port.setDataBits(QSerialPort::Data8);
+    m_port.setParity(QSerialPort::NoParity);
+    m_port.setStopBits(QSerialPort::OneStop);
+    m_port.setFlowControl(QSerialPort::NoFlowControl);
+    return setBaud(baud);
+}
+
+bool Link::setBaud(quint32 baud)
+{
+    m_baud = baud;
+    return m_port.setBaudRate(qint32(baud));
+}
+
+void Link::exchange(const QByteArray &request, const Policy &policy, Done done)
+{
+    Q_ASSERT(!m_busy);
+    m_busy = true;
+    m_x = Exchange();
+    m_x.request = withCrc(request);
+    m_policy = policy;
+    m_done = std::move(done);
+    m_triesLeft = 1 + qMax(0, policy.retries);
+    m_sawCrcFailure = false;
+    sendTry();
+}
+
+void Link::sendTry()
+{
+    --m_triesLeft;
+    ++m_x.tries;
+    // Whatever is waiting belongs to nothing we are about to ask.
+    m_port.clear(QSerialPort::Input);
+    const QByteArray stale = m_port.readAll();
+    if (!stale.isEmpty())
+        trace(QStringLiteral("rx"), stale, QStringLiteral("drained"));
+    m_received.clear();
+    trace(QStringLiteral("tx"), m_x.request);
+    m_clock.start();
+    if (m_port.write(m_x.request) != m_x.request.size()) {
+        m_x.portError = m_port.errorString();
+        finish(Exchange::PortFailed);
+        return;
+    }
+    m_timer.start(m_policy.waitMs);
+}
+
+void Link::onReadyRead()
+{
+    const QByteArray bytes = m_port.readAll();
+    if (!m_busy || !m_timer.isActive())
+        return;
+    m_received += bytes;
+    const Pairing p = pairReply(m_x.request, m_received);
+    if (p.status == Pairing::Incomplete) {
+        if (m_policy.waitForRest && p.skipped < m_received.size()) {
+            const int expected = expectedReplyLength(m_x.request);
+            const int missing = qMax(expected, 5) - int(m_received.size() - p.skipped);
+            m_timer.start(qMax(m_timer.remainingTime(), restWaitMs(missing, m_baud)));
+        }
+        return;
+    }
+    m_timer.stop();
+    m_x.rttMs = double(m_clock.nsecsElapsed()) / 1e6;
+    if (p.skipped > 0)
+        trace(QStringLiteral("rx"), m_received.left(p.skipped), QStringLiteral("skipped"));
+    m_x.reply = p.reply(m_received);
+    trace(QStringLiteral("rx"), m_x.reply, QStringLiteral("%1 ms").arg(m_x.rttMs, 0, 'f', 1));
+    if (p.status == Pairing::Exception) {
+        m_x.exceptionCode = p.exceptionCode(m_received);
+        finish(Exchange::Exception);
+    } else {
+        finish(Exchange::Reply);
+    }
+}
+
+void Link::onTimeout()
+{
+    const bool silent = m_received.isEmpty();
+    if (silent) {
+        trace(QStringLiteral("--"), {},
+              QStringLiteral("no reply within %1 ms").arg(m_clock.elapsed()));
+    } else {
+        m_sawCrcFailure = m_sawCrcFailure || pairReply(m_x.request, m_received).crcFailures > 0;
+        trace(QStringLiteral("rx"), m_received, QStringLiteral("damaged"));
+    }
+    if (m_triesLeft > 0 && (!silent || m_policy.retrySilence)) {
+        sendTry();
+        return;
+    }
+    m_x.crcFailed = m_sawCrcFailure;
+    m_x.reply = m_received;
+    finish(silent ? Exchange::Silent : Exchange::Damaged);
+}
+
+void Link::onError(QSerialPort::SerialPortError error)
+{
+    if (error == QSerialPort::NoError || error == QSerialPort::TimeoutError || !m_busy)
+        return;
+    m_timer.stop();
+    m_x.portError = m_port.errorString();
+    finish(Exchange::PortFailed);
+}
+
+void Link::finish(Exchange::Result result)
+{
+    m_x.result = result;
+    m_busy = false;
+    // Called last: the caller may start the next exchange from here.
+    Done done = std::move(m_done);
+    done(m_x);
+}
+
+void Link::trace(const QString &what, const QByteArray &bytes, const QString &note) const
+{
+    if (!m_verbose)
+        return;
+    QString line =
+        QTime::currentTime().toString(QStringLiteral("hh:mm:ss.zzz")) + QStringLiteral("  ") + what;
+    if (!bytes.isEmpty())
+        line += QStringLiteral("  ") + hexText(bytes);
+    if (!note.isEmpty())
+        line += QStringLiteral("  ") + note;
+    std::fprintf(stderr, "%s\n", qPrintable(line));
+}
+
+} // namespace quarvex::cli

@@ -1,0 +1,86 @@
+#pragma once
+
+#include "link/porterror.h"
+
+#include <QByteArray>
+#include <QElapsedTimer>
+#include <QObject>
+#include <QSerialPort>
+#include <QTimer>
+
+#include <functional>
+
+namespace quarvex::cli {
+
+// How long one try waits and when it is tried again.
+struct Policy
+{
+    int waitMs = 1000;
+    // Once bytes have come, wait for the rest by its wire time rather than stop at waitMs.
+    bool waitForRest = false;
+    int retries = 1;
+    bool retrySilence = true; // false: only a damaged reply is tried again
+};
+
+struct Exchange
+{
+    enum Result
+    {
+        Reply,
+        Exception,
+        Silent,  // not a byte came back
+        Damaged, // bytes came, but no valid reply among them
+        PortFailed,
+    };
+    Result result = Silent;
+    QByteArray request; // as sent, CRC included
+    QByteArray reply;
+    quint8 exceptionCode = 0;
+    double rttMs = 0;
+    int tries = 0;
+    bool crcFailed = false;
+    QString portError;
+};
+
+// The serial port and one request at a time: drain, send, pair the reply, try again.
+// Event driven: readyRead and a timer in the caller's event loop.
+class Link : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit Link(bool verbose, QObject *parent = nullptr);
+
+    bool open(const QString &name, quint32 baud, OpenFailure *failure, QString *errorText);
+    void close() { m_port.close(); }
+    bool setBaud(quint32 baud);
+    quint32 baud() const { return m_baud; }
+
+    using Done = std::function<void(const Exchange &)>;
+    // The request without its CRC; done is called once, from the event loop.
+    void exchange(const QByteArray &request, const Policy &policy, Done done);
+
+private:
+    void sendTry();
+    void onReadyRead();
+    void onTimeout();
+    void onError(QSerialPort::SerialPortError error);
+    void finish(Exchange::Result result);
+    void trace(const QString &what, const QByteArray &bytes, const QString &note = {}) const;
+
+    QSerialPort m_port;
+    QTimer m_timer;
+    QElapsedTimer m_clock;
+    bool m_verbose;
+    quint32 m_baud = 9600;
+    bool m_busy = false;
+
+    Exchange m_x;
+    Policy m_policy;
+    Done m_done;
+    QByteArray m_received;
+    int m_triesLeft = 0;
+    bool m_sawCrcFailure = false;
+};
+
+} // namespace quarvex::cli

@@ -1,0 +1,83 @@
+#pragma once
+
+#include "device/commands.h"
+
+#include <QByteArray>
+#include <QCoreApplication>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+namespace quarvex::cli {
+
+// The context of every user-facing text of quarvexctl.
+struct Cli
+{
+    Q_DECLARE_TR_FUNCTIONS(Cli)
+};
+
+enum class Verb
+{
+    Ports,
+    Find,
+    Address,
+    Read,
+    Motor,
+    AlarmClear,
+    SetAddress,
+    SetSpeed,
+    Watch,
+    Send,
+    Scan,
+};
+
+// One run of the program as the command line asks for it; every value checked.
+struct Invocation
+{
+    Verb verb = Verb::Ports;
+    QString port; // empty: none given
+    quint32 baud = 9600;
+    std::optional<quint8> address;
+    int timeoutMs = 1000;
+    bool timeoutGiven = false;
+    int retries = 1;
+    bool json = false;
+    bool verbose = false;
+
+    Command command = Command::ReadAll; // motor
+    Motor motor = Motor::One;           // motor, alarm clear
+    quint32 value = 0;                  // motor speed or frequency, set-address, set-speed
+    int intervalMs = 1000;              // watch
+    int count = 0;                      // watch, 0 = until Ctrl+C
+    QByteArray frame;                   // send, without CRC
+    int from = 1, to = 254;             // scan
+    bool allSpeeds = false;             // scan
+    bool force = false;                 // set-address
+
+    bool needsPort() const { return verb != Verb::Ports && verb != Verb::Find; }
+    // Commands that go to the module's bus address (asked for first when not given).
+    bool needsAddress() const
+    {
+        return verb == Verb::Read || verb == Verb::Motor || verb == Verb::AlarmClear ||
+               verb == Verb::SetSpeed || verb == Verb::Watch;
+    }
+};
+
+struct Parsed
+{
+    enum Action
+    {
+        Run,
+        Help,
+        Version,
+        Error
+    } action = Error;
+    Invocation invocation;
+    QString text; // the help text, or what is wrong
+};
+
+// Options may stand before or after the command. envPort is $QUARVEX_PORT.
+Parsed parseArguments(const QStringList &arguments, const QString &envPort);
+
+} // namespace quarvex::cli

@@ -1,0 +1,334 @@
+// The real quarvexctl against the virtual module through a pseudo-terminal.
+#include "link/crc16.h"
+#include "simprocess.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSerialPort>
+#include <QtTest>
+
+namespace {
+
+QString frame(const char *hexWithoutCrc)
+{
+    return QString::fromLatin1(quarvex::withCrc(QByteArray::fromHex(hexWithoutCrc)).toHex());
+}
+
+struct Result
+{
+    int status = -1;
+    QByteArray out;
+    QString err;
+};
+
+Result ctl(const QStringList &args, const QByteArray &lang = "C.UTF-8")
+{
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("QUARVEX_PORT"));
+    env.insert(QStringLiteral("LC_ALL"), QString::fromLatin1(lang));
+    p.setProcessEnvironment(env);
+    p.start(QStringLiteral(QUARVEXCTL_PATH), args);
+    Result r;
+    if (!p.waitForFinished(20000)) {
+        p.kill();
+        p.waitForFinished();
+        return r;
+    }
+    r.status = p.exitCode();
+    r.out = p.readAllStandardOutput();
+    r.err = QString::fromUtf8(p.readAllStandardError());
+    return r;
+}
+
+QJsonObject json(const QByteArray &line)
+{
+    QJsonParseError error{};
+    const QJsonDocument doc = QJsonDocument::fromJson(line, &error);
+    if (error.error != QJsonParseError::NoError)
+        qWarning("not JSON: %s", line.constData());
+    return doc.object();
+}
+
+} // namespace
+
+class tst_Cli : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void findsTheModule_data();
+    void findsTheModule();
+    void framesOnTheWire_data();
+    void framesOnTheWire();
+    void readFollowsWritesAndAlarms();
+    void failures_data();
+    void failures();
+    void watchCountsItsPolls();
+    void scan_data();
+    void scan();
+};
+
+void tst_Cli::findsTheModule_data()
+{
+    QTest::addColumn<QString>("speed");
+    QTest::newRow("slow") << QStringLiteral("1200");
+    QTest::newRow("default") << QStringLiteral("9600");
+    QTest::newRow("fastest") << QStringLiteral("128000");
+}
+
+void tst_Cli::findsTheModule()
+{
+    QFETCH(QString, speed);
+    SimProcess sim(
+        {QStringLiteral("--baud"), speed, QStringLiteral("--address"), QStringLiteral("7")});
+    const Result r = ctl(
+        {QStringLiteral("find"), QStringLiteral("--json"), QStringLiteral("--port"), sim.path()});
+    QCOMPARE(r.status, 0);
+    const QJsonObject o = json(r.out);
+    QCOMPARE(o.value(QStringLiteral("port")).toString(), sim.path());
+    QCOMPARE(o.value(QStringLiteral("line_speed")).toInt(), speed.toInt());
+    QCOMPARE(o.value(QStringLiteral("address")).toInt(), 7);
+}
+
+void tst_Cli::framesOnTheWire_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QStringList>("frames");
+
+    const auto row = [](const char *name, const QString &args, const QStringList &frames) {
+        QTest::newRow(name) << args.split(QLatin1Char(' ')) << frames;
+    };
+    const QString readAddress = frame("0020");
+    // Without -a the module is asked for its address first.
+    row("address", QStringLiteral("address"), {readAddress});
+    row("read", QStringLiteral("read"), {readAddress, frame("01030000000e")});
+    row("motor forward", QStringLiteral("-a 1 motor 1 forward 50"),
+        {frame("0110000400020400000032")});
+    row("motor reverse", QStringLiteral("motor 2 reverse 100 -a 1"),
+        {frame("0110000900020400010064")});
+    row("motor stop", QStringLiteral("-a 1 motor 1 stop"), {frame("010600050000")});
+    row("motor brake", QStringLiteral("-a 1 motor 2 brake"), {frame("0106000b0001")});
+    row("motor frequency", QStringLiteral("-a 1 motor 2 frequency 1000"),
+        {frame("01100007000204000003e8")});
+    row("alarm clear", QStringLiteral("-a 1 alarm clear 2"), {frame("0106000d0000")});
+    row("set-speed", QStringLiteral("-a 1 set-speed 115200"), {frame("011000000002040001c200")});
+    row("set-address", QStringLiteral("set-address 5"), {readAddress, frame("001005")});
+    row("set-address --force", QStringLiteral("set-address 5 --force"), {frame("001005")});
+    row("send", QStringLiteral("send 01 03 00 04 00 01"), {frame("010300040001")});
+}
+
+void tst_Cli::framesOnTheWire()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QStringList, frames);
+    SimProcess sim;
+    const Result r =
+        ctl(QStringList{QStringLiteral("-p"), sim.path(), QStringLiteral("--json")} + args);
+    QCOMPARE(r.status, 0);
+    QTRY_COMPARE(sim.received(), frames);
+    // Commands report the frame they sent and the reply; queries their own shape.
+    const QJsonObject o = json(r.out);
+    QVERIFY(!o.isEmpty());
+    if (o.contains(QStringLiteral("request")))
+        QCOMPARE(o.value(QStringLiteral("request")).toString(), frames.last());
+}
+
+void tst_Cli::readFollowsWritesAndAlarms()
+{
+    SimProcess sim;
+    const QStringList port{QStringLiteral("-p"), sim.path()};
+    const auto run = [&](const char *args) {
+        return ctl(port + QString::fromLatin1(args).split(QLatin1Char(' '))).status;
+    };
+    const auto motor = [&](const char *key) {
+        const Result r = ctl(port + QStringList{QStringLiteral("read"), QStringLiteral("--json")});
+        return json(r.out).value(QLatin1String(key)).toObject();
+    };
+    QCOMPARE(run("motor 1 reverse 40"), 0);
+    QCOMPARE(run("motor 2 frequency 2500"), 0);
+    QCOMPARE(run("motor 2 brake"), 0);
+    QJsonObject m1 = motor("motor1");
+    QCOMPARE(m1.value(QStringLiteral("direction")).toString(), QStringLiteral("reverse"));
+    QCOMPARE(m1.value(QStringLiteral("speed")).toInt(), 40);
+    QCOMPARE(m1.value(QStringLiteral("alarm")).toBool(), false);
+    const QJsonObject m2 = motor("motor2");
+    QCOMPARE(m2.value(QStringLiteral("pwm_frequency")).toInt(), 2500);
+    QCOMPARE(m2.value(QStringLiteral("brake")).toBool(), true);
+
+    sim.command("alarm 1");
+    QTRY_COMPARE(sim.reg(0x0C), 1);
+    m1 = motor("motor1");
+    QCOMPARE(m1.value(QStringLiteral("alarm")).toBool(), true);
+    QCOMPARE(m1.value(QStringLiteral("speed")).toInt(), 0);
+    const Result text = ctl(port + QStringList{QStringLiteral("read")});
+    QVERIFY2(text.out.contains("alarm OVER-CURRENT"), text.out.constData());
+
+    QCOMPARE(run("alarm clear 1"), 0);
+    m1 = motor("motor1");
+    QCOMPARE(m1.value(QStringLiteral("alarm")).toBool(), false);
+    QCOMPARE(m1.value(QStringLiteral("direction")).toString(), QStringLiteral("forward"));
+}
+
+void tst_Cli::failures_data()
+{
+    QTest::addColumn<QStringList>("simArgs");
+    QTest::addColumn<QByteArray>("before"); // a console command to the module first
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("message"); // on stderr
+    QTest::addColumn<QByteArray>("output");
+    QTest::addColumn<int>("framesSent");
+    QTest::addColumn<QByteArray>("lang");
+    QTest::addColumn<bool>("holdPort");
+
+    struct Row
+    {
+        const char *name, *sim, *before, *args;
+        int status;
+        const char *message, *output;
+        int frames;
+        const char *lang = "C.UTF-8";
+        bool hold = false;
+    };
+    const char *const read = "line speed   9600 bit/s";
+    const Row rows[] = {
+        // Refused before anything is opened or sent.
+        {"speed out of range", "", "", "motor 1 forward 101", 1, "SPEED must be 0-100", "", 0},
+        {"frequency out of range", "", "", "-a 1 motor 2 frequency 999", 1, "HZ must", "", 0},
+        {"unknown line speed", "", "", "-b 9601 read", 1, "the line speed must be one of", "", 0},
+        {"address out of range", "", "", "set-address 255", 1, "1-254", "", 0},
+        {"bad hex", "", "", "send 01 0", 1, "send needs a frame in hex", "", 0},
+        {"message in Chinese", "", "", "motor 1 forward 101", 1, "速度应为0-100", "", 0,
+         "zh_CN.UTF-8"},
+        // The port will not open.
+        {"no such port", "", "", "-p /dev/quarvex-none address", 2, "no such port", "", 0},
+        {"port in use", "", "", "address", 2, "in use by another program", "", 0, "C.UTF-8", true},
+        // The line misbehaves.
+        {"no reply", "--silent", "", "-a 1 -t 200 -r 2 read", 3, "no reply after 3 tries", "", 3},
+        // Several modules answer the address request at once: their replies collide.
+        {"find on a shared line", "--modules 3,7", "", "find", 3,
+         "a damaged reply to the address request: more than one module may be on this line; "
+         "use scan",
+         "", 2},
+        {"set-address on a shared line", "--modules 3,7", "", "set-address 5", 3,
+         "the address was not changed", "", 2},
+        {"exception", "", "", "send 01 03 00 20 00 01", 4,
+         "exception 02 (register outside the map)", "", 1},
+        {"find finds nothing", "--silent", "", "find", 5, "no module found", "", 9},
+        // Replies that still pair, and one that must not.
+        {"split byte by byte", "--split 1:3", "", "read", 0, "", read, 2},
+        {"stray byte first", "--stray", "", "read", 0, "", read, 2},
+        {"stale reply drained", "", "send 002009a806", "address", 0, "", "bus address 1\n", 1},
+    };
+    const auto words = [](const char *s) {
+        return QString::fromUtf8(s).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    };
+    for (const Row &r : rows)
+        QTest::newRow(r.name) << words(r.sim) << QByteArray(r.before) << words(r.args) << r.status
+                              << QString::fromUtf8(r.message) << QByteArray(r.output) << r.frames
+                              << QByteArray(r.lang) << r.hold;
+}
+
+void tst_Cli::failures()
+{
+    QFETCH(QStringList, simArgs);
+    QFETCH(QByteArray, before);
+    QFETCH(QStringList, args);
+    QFETCH(int, status);
+    QFETCH(QString, message);
+    QFETCH(QByteArray, output);
+    QFETCH(int, framesSent);
+    QFETCH(QByteArray, lang);
+    QFETCH(bool, holdPort);
+    SimProcess sim(simArgs);
+    QSerialPort other(sim.path());
+    if (holdPort)
+        QVERIFY(other.open(QIODevice::ReadWrite));
+    if (!before.isEmpty()) {
+        sim.command(before);
+        QTest::qWait(100); // on the line before the program opens the port
+    }
+    const Result r = ctl(QStringList{QStringLiteral("-p"), sim.path()} + args, lang);
+    QVERIFY2(r.err.contains(message), qPrintable(r.err));
+    QVERIFY2(r.out.contains(output), r.out.constData());
+    QCOMPARE(r.status, status);
+    // Anything late would have reached the module by the time the next command does.
+    QTest::qWait(50);
+    QCOMPARE(sim.received().size(), framesSent);
+}
+
+void tst_Cli::watchCountsItsPolls()
+{
+    SimProcess sim;
+    const Result r =
+        ctl({QStringLiteral("-p"), sim.path(), QStringLiteral("watch"), QStringLiteral("--count"),
+             QStringLiteral("2"), QStringLiteral("--interval"), QStringLiteral("0"),
+             QStringLiteral("--json")});
+    QCOMPARE(r.status, 0);
+    const QList<QByteArray> lines = r.out.trimmed().split('\n');
+    QCOMPARE(lines.size(), 3);
+    QCOMPARE(json(lines[0]).value(QStringLiteral("line_speed")).toInt(), 9600);
+    QVERIFY(json(lines[1]).value(QStringLiteral("rtt_ms")).toDouble() > 0);
+    const QJsonObject s = json(lines[2]).value(QStringLiteral("summary")).toObject();
+    QCOMPARE(s.value(QStringLiteral("sent")).toInt(), 2);
+    QCOMPARE(s.value(QStringLiteral("answered")).toInt(), 2);
+    QCOMPARE(s.value(QStringLiteral("timeouts")).toInt(), 0);
+    QVERIFY(s.value(QStringLiteral("rtt_ms")).toObject().contains(QStringLiteral("avg")));
+}
+
+void tst_Cli::scan_data()
+{
+    QTest::addColumn<QStringList>("simArgs");
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("modules"); // address@speed, blank-separated
+    QTest::addColumn<QString>("damaged");
+    QTest::addColumn<int>("framesSent");
+
+    const auto words = [](const char *s) {
+        return QString::fromLatin1(s).split(QLatin1Char(' '));
+    };
+    QTest::newRow("three modules, one at another speed")
+        << words("--modules 3,4,5@19200") << words("scan --from 3 --to 5 --all-speeds") << 0
+        << QStringLiteral("3@9600 4@9600 5@19200") << QString() << 27;
+    // Two modules at one address: damaged replies, tried again, reported apart.
+    QTest::newRow("shared address")
+        << words("--modules 2,2,3") << words("scan --from 1 --to 3") << 0
+        << QStringLiteral("3@9600") << QStringLiteral("2@9600") << 4;
+    QTest::newRow("empty line") << words("--silent") << words("scan --from 1 --to 5") << 5
+                                << QString() << QString() << 5;
+}
+
+void tst_Cli::scan()
+{
+    QFETCH(QStringList, simArgs);
+    QFETCH(QStringList, args);
+    QFETCH(int, status);
+    QFETCH(QString, modules);
+    QFETCH(QString, damaged);
+    QFETCH(int, framesSent);
+    SimProcess sim(simArgs);
+    const Result r =
+        ctl(QStringList{QStringLiteral("-p"), sim.path(), QStringLiteral("--json")} + args);
+    QCOMPARE(r.status, status);
+    const QJsonObject o = json(r.out);
+    const auto list = [&](const char *key) {
+        QStringList found;
+        for (const QJsonValue &v : o.value(QLatin1String(key)).toArray())
+            found << QStringLiteral("%1@%2")
+                         .arg(v.toObject().value(QStringLiteral("address")).toInt())
+                         .arg(v.toObject().value(QStringLiteral("line_speed")).toInt());
+        return found.join(QLatin1Char(' '));
+    };
+    QCOMPARE(list("modules"), modules);
+    QCOMPARE(list("damaged"), damaged);
+    QTest::qWait(50);
+    // One try per silent address, a second one for a damaged reply; the module logs
+    // requests at a speed it does not listen at too.
+    QCOMPARE(sim.received().size(), framesSent);
+}
+
+QTEST_GUILESS_MAIN(tst_Cli)
+#include "tst_cli.moc"
