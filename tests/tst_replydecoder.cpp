@@ -25,7 +25,6 @@ private slots:
             << fromHex("001000000002 4019") << ReplyKind::LineSpeedChanged;
         QTest::newRow("read all") << factoryParameterReply() << ReplyKind::ParameterSummary;
         QTest::newRow("pwm written") << fromHex("011000020002 e008") << ReplyKind::Other;
-        QTest::newRow("06 echo") << fromHex("010600060001 a80b") << ReplyKind::Other;
         QTest::newRow("ten registers")
             << withCrc(fromHex("010314") + QByteArray(20, '\0')) << ReplyKind::Other;
         QTest::newRow("crc high byte first") << fromHex("002001c0a9") << ReplyKind::Other;
