@@ -1,9 +1,10 @@
 // The traffic log's own document layout must look and act as Qt's does.
 #include "loglayout.h"
-#include "windowdriver.h"
 
+#include <QApplication>
 #include <QScrollBar>
-#include <QTextBlock>
+#include <QTextEdit>
+#include <QtTest>
 
 #include <functional>
 
@@ -96,30 +97,6 @@ private slots:
         QCOMPARE(ours.cursorRect(), qt.cursorRect());
         QCOMPARE(ours.verticalScrollBar()->maximum(), qt.verticalScrollBar()->maximum());
         QVERIFY(shot[0] == shot[1]);
-    }
-
-    // In the window: a click in a long log not laid out yet lands on the line under it.
-    void windowLogClickedBeforeLaidOut()
-    {
-        WindowDriver r;
-        QTextEdit *edit = r.get<QTextEdit>("textEditRead");
-        r.w.show();
-        const auto *layout = qobject_cast<LogLayout *>(edit->document()->documentLayout());
-        QVERIFY(layout);
-        const qreal empty = layout->documentSize().height();
-        r.w.appendLog(kFrame + QLatin1Char('\n'));
-        const qreal pitch = layout->documentSize().height() - empty;
-        QString text;
-        for (int i = 0; i < 30000; ++i)
-            text += QStringLiteral("%1 %2\n").arg(i).arg(kFrame);
-        edit->setPlainText(text);
-        QVERIFY(!layout->isSettled());
-        for (int line : {1, 17321, 29999}) {
-            const qreal y = edit->document()->documentMargin() + (line + 0.5) * pitch;
-            edit->verticalScrollBar()->setValue(int(y) - 50);
-            click(edit, {40, int(y) - edit->verticalScrollBar()->value()});
-            QCOMPARE(edit->textCursor().block().text().section(' ', 0, 0), QString::number(line));
-        }
     }
 };
 

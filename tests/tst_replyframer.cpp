@@ -101,9 +101,7 @@ private slots:
         // A read reply claiming 255 data bytes: the framer waits, then gives the bytes back.
         QTest::newRow("claims more than came")
             << QVector<QByteArray>{fromHex("0103ff0000")} << Pieces{stray(fromHex("0103ff0000"))};
-        QTest::newRow("long garbage") << QVector<QByteArray>(100, QByteArray(100, '\x55'))
-                                      << Pieces{stray(QByteArray(10000, '\x55'))};
-        // Past the limit the noise goes, the half reply at its end stays.
+        // Past the limit the noise goes at once, the half reply at its end stays.
         QTest::newRow("overflow keeps a reply coming in")
             << QVector<QByteArray>{noise + report.left(3), report.mid(3)}
             << Pieces{stray(noise), frame(report)};
