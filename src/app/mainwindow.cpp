@@ -31,6 +31,13 @@ MainWindow::MainWindow(QWidget *parent)
     initResources();
     ui->setupUi(this);
     lockControls();
+    // No button text is clipped: where the fonts need more room than the form gives
+    // (Fusion with a substituted CJK face), the port panel and the two buttons of the
+    // middle band take the width their contents need; elsewhere they keep the form's.
+    for (QPushButton *b : {ui->btnSystem, ui->btnClear})
+        b->setMaximumWidth(qMax(b->maximumWidth(), b->sizeHint().width()));
+    ui->groupBox_6->setFixedWidth(
+        qMax(ui->groupBox_6->minimumWidth(), ui->groupBox_6->minimumSizeHint().width()));
 
     // Parented to the window, so an open port is closed when the window goes.
     m_serial = new QSerialPort(this);

@@ -3,37 +3,50 @@
 #include "crc16.h"
 #include "device/registers.h"
 
+#include <array>
+
 namespace quarvex {
+
+namespace {
+
+// The lengths a reply beginning with these bytes can have, 0 for none. The length of
+// a read reply is unknown until its byte count is in.
+std::array<int, 2> replyLengths(const quint8 *b, int avail)
+{
+    if (avail < 2)
+        return {ReplyFramer::kMaxReplyLength, 0};
+    switch (b[1]) {
+    case Fn::ReadAddress:
+        return {b[0] == kAddressFrameBus ? 5 : 0, 0};
+    case Fn::WriteRegisters: // also the address-change reply, 00 10 CRC
+        return {b[0] == kAddressFrameBus ? 4 : 0, 8};
+    case Fn::WriteRegister:
+        return {8, 0};
+    case Fn::ReadRegisters:
+        return {avail > 2 ? 5 + b[2] : ReplyFramer::kMaxReplyLength, 0};
+    default:
+        return {(b[1] & Fn::ExceptionBit) ? 5 : 0, 0};
+    }
+}
+
+// True when the bytes from pos to the end may be the first part of a reply.
+bool replyMayContinue(const char *data, int size, int pos)
+{
+    const int avail = size - pos;
+    for (int len : replyLengths(reinterpret_cast<const quint8 *>(data + pos), avail))
+        if (len > avail)
+            return true;
+    return false;
+}
+
+} // namespace
 
 int ReplyFramer::frameLengthAt(const char *data, int size, int pos)
 {
     const int avail = size - pos;
     if (avail < 4)
         return 0;
-    const auto *b = reinterpret_cast<const quint8 *>(data + pos);
-    int candidates[2] = {0, 0};
-    switch (b[1]) {
-    case Fn::ReadAddress:
-        if (b[0] == kAddressFrameBus)
-            candidates[0] = 5;
-        break;
-    case Fn::WriteRegisters: // also the address-change reply, 00 10 CRC
-        if (b[0] == kAddressFrameBus)
-            candidates[0] = 4;
-        candidates[1] = 8;
-        break;
-    case Fn::WriteRegister:
-        candidates[0] = 8;
-        break;
-    case Fn::ReadRegisters:
-        candidates[0] = 5 + b[2];
-        break;
-    default:
-        if (b[1] & Fn::ExceptionBit)
-            candidates[0] = 5;
-        break;
-    }
-    for (int len : candidates)
+    for (int len : replyLengths(reinterpret_cast<const quint8 *>(data + pos), avail))
         if (len > 0 && len <= avail && crcHolds(data + pos, len))
             return len;
     return 0;
@@ -59,7 +72,7 @@ ReplyFramer::Pieces ReplyFramer::feed(const QByteArray &bytes, qint64 nowMs)
     m_lastByteMs = nowMs;
     Pieces out = cutFront();
     if (m_buffer.size() > kMaxPending)
-        out += flush();
+        out += takeApart(true);
     return out;
 }
 
@@ -78,6 +91,14 @@ ReplyFramer::Pieces ReplyFramer::poll(qint64 nowMs)
 
 ReplyFramer::Pieces ReplyFramer::flush()
 {
+    return takeApart(false);
+}
+
+// Cuts out every complete reply and gives the bytes around them back as strays. With
+// keepIncompleteTail, stops at the first byte that may begin a reply still coming in:
+// that is less than kMaxReplyLength from the end, so the buffer stays bounded.
+ReplyFramer::Pieces ReplyFramer::takeApart(bool keepIncompleteTail)
+{
     Pieces out;
     const char *data = m_buffer.constData();
     const int size = int(m_buffer.size());
@@ -86,6 +107,8 @@ ReplyFramer::Pieces ReplyFramer::flush()
     while (pos < size) {
         const int len = frameLengthAt(data, size, pos);
         if (len == 0) {
+            if (keepIncompleteTail && replyMayContinue(data, size, pos))
+                break;
             ++pos;
             continue;
         }
@@ -95,9 +118,9 @@ ReplyFramer::Pieces ReplyFramer::flush()
         pos += len;
         strayStart = pos;
     }
-    if (size > strayStart)
-        out.append({m_buffer.mid(strayStart), false});
-    m_buffer.clear();
+    if (pos > strayStart)
+        out.append({m_buffer.mid(strayStart, pos - strayStart), false});
+    m_buffer.remove(0, pos);
     return out;
 }
 

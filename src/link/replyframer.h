@@ -25,8 +25,10 @@ public:
     using Pieces = QVector<Piece>;
 
     static constexpr qint64 kQuietMs = 50;
-    // A burst longer than any reply plus slack is taken apart at once,
-    // so garbage on the line cannot grow the buffer without end.
+    // A read reply with 255 data bytes.
+    static constexpr int kMaxReplyLength = 5 + 255;
+    // A burst longer than this is taken apart at once, so garbage on the line cannot
+    // grow the buffer without end; a reply still coming in at its end is kept.
     static constexpr int kMaxPending = 1024;
 
     Pieces feed(const QByteArray &bytes, qint64 nowMs);
@@ -45,6 +47,7 @@ public:
 
 private:
     Pieces cutFront();
+    Pieces takeApart(bool keepIncompleteTail);
 
     QByteArray m_buffer;
     qint64 m_lastByteMs = 0;
