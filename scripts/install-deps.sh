@@ -3,7 +3,7 @@
 # Usage: scripts/install-deps.sh [build] [qt6] [shots] [fuzz] [package] [lint]
 set -eu
 
-packages="cmake g++ make pkg-config qtbase5-dev qtbase5-dev-tools libqt5serialport5-dev qttools5-dev qttools5-dev-tools"
+packages="cmake g++ make pkg-config fonts-wqy-microhei qtbase5-dev qtbase5-dev-tools libqt5serialport5-dev qttools5-dev qttools5-dev-tools"
 for profile in "$@"; do
     case "$profile" in
     build) ;;
