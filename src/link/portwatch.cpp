@@ -3,12 +3,16 @@
 PortWatch::PortWatch(const QString &deviceDir, QObject *parent) : QObject(parent)
 {
     m_watching = !deviceDir.isEmpty() && m_watcher.addPath(deviceDir);
-    connect(&m_watcher, &QFileSystemWatcher::directoryChanged, this, [this] { m_due = true; });
+    connect(&m_watcher, &QFileSystemWatcher::directoryChanged, this,
+            [this] { m_dueTicks = kTicksAfterChange; });
 }
 
 bool PortWatch::takeDue()
 {
-    const bool due = m_due || !m_watching;
-    m_due = false;
-    return due;
+    if (!m_watching)
+        return true;
+    if (m_dueTicks == 0)
+        return false;
+    --m_dueTicks;
+    return true;
 }

@@ -17,10 +17,14 @@ public:
 
     // True when the ports must be listed now; the answer is used up.
     bool takeDue();
+
+    // A node can appear before the device manager has finished describing it, so a
+    // change is followed by a few more listings.
+    static constexpr int kTicksAfterChange = 3;
     bool isWatching() const { return m_watching; }
 
 private:
     QFileSystemWatcher m_watcher;
     bool m_watching = false;
-    bool m_due = true;
+    int m_dueTicks = 1;
 };
