@@ -2,7 +2,6 @@
 #include "link/crc16.h"
 #include "simprocess.h"
 
-#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSerialPort>
@@ -58,39 +57,12 @@ class tst_Cli : public QObject
     Q_OBJECT
 
 private slots:
-    void findsTheModule_data();
-    void findsTheModule();
     void framesOnTheWire_data();
     void framesOnTheWire();
-    void readFollowsWritesAndAlarms();
-    void failures_data();
-    void failures();
-    void watchCountsItsPolls();
-    void scan_data();
-    void scan();
+    void readDecodesBothMotors();
+    void outcomes_data();
+    void outcomes();
 };
-
-void tst_Cli::findsTheModule_data()
-{
-    QTest::addColumn<QString>("speed");
-    QTest::newRow("slow") << QStringLiteral("1200");
-    QTest::newRow("default") << QStringLiteral("9600");
-    QTest::newRow("fastest") << QStringLiteral("128000");
-}
-
-void tst_Cli::findsTheModule()
-{
-    QFETCH(QString, speed);
-    SimProcess sim(
-        {QStringLiteral("--baud"), speed, QStringLiteral("--address"), QStringLiteral("7")});
-    const Result r = ctl(
-        {QStringLiteral("find"), QStringLiteral("--json"), QStringLiteral("--port"), sim.path()});
-    QCOMPARE(r.status, 0);
-    const QJsonObject o = json(r.out);
-    QCOMPARE(o.value(QStringLiteral("port")).toString(), sim.path());
-    QCOMPARE(o.value(QStringLiteral("line_speed")).toInt(), speed.toInt());
-    QCOMPARE(o.value(QStringLiteral("address")).toInt(), 7);
-}
 
 void tst_Cli::framesOnTheWire_data()
 {
@@ -102,7 +74,6 @@ void tst_Cli::framesOnTheWire_data()
     };
     const QString readAddress = frame("0020");
     // Without -a the module is asked for its address first.
-    row("address", QStringLiteral("address"), {readAddress});
     row("read", QStringLiteral("read"), {readAddress, frame("01030000000e")});
     row("motor forward", QStringLiteral("-a 1 motor 1 forward 50"),
         {frame("0110000400020400000032")});
@@ -135,51 +106,33 @@ void tst_Cli::framesOnTheWire()
         QCOMPARE(o.value(QStringLiteral("request")).toString(), frames.last());
 }
 
-void tst_Cli::readFollowsWritesAndAlarms()
+void tst_Cli::readDecodesBothMotors()
 {
     SimProcess sim;
     const QStringList port{QStringLiteral("-p"), sim.path()};
-    const auto run = [&](const char *args) {
-        return ctl(port + QString::fromLatin1(args).split(QLatin1Char(' '))).status;
-    };
-    const auto motor = [&](const char *key) {
-        const Result r = ctl(port + QStringList{QStringLiteral("read"), QStringLiteral("--json")});
-        return json(r.out).value(QLatin1String(key)).toObject();
-    };
-    QCOMPARE(run("motor 1 reverse 40"), 0);
-    QCOMPARE(run("motor 2 frequency 2500"), 0);
-    QCOMPARE(run("motor 2 brake"), 0);
-    QJsonObject m1 = motor("motor1");
-    QCOMPARE(m1.value(QStringLiteral("direction")).toString(), QStringLiteral("reverse"));
-    QCOMPARE(m1.value(QStringLiteral("speed")).toInt(), 40);
-    QCOMPARE(m1.value(QStringLiteral("alarm")).toBool(), false);
-    const QJsonObject m2 = motor("motor2");
-    QCOMPARE(m2.value(QStringLiteral("pwm_frequency")).toInt(), 2500);
-    QCOMPARE(m2.value(QStringLiteral("brake")).toBool(), true);
-
+    for (const char *args : {"motor 2 reverse 40", "motor 2 frequency 2500", "motor 2 brake"})
+        QCOMPARE(ctl(port + QString::fromLatin1(args).split(QLatin1Char(' '))).status, 0);
     sim.command("alarm 1");
     QTRY_COMPARE(sim.reg(0x0C), 1);
-    m1 = motor("motor1");
-    QCOMPARE(m1.value(QStringLiteral("alarm")).toBool(), true);
-    QCOMPARE(m1.value(QStringLiteral("speed")).toInt(), 0);
+    const Result r = ctl(port + QStringList{QStringLiteral("read"), QStringLiteral("--json")});
+    QVERIFY2(r.out.contains(R"("motor1":{"alarm":true,"brake":false,"direction":"forward",)"
+                            R"("pwm_frequency":10000,"speed":0},"motor2":{"alarm":false,)"
+                            R"("brake":true,"direction":"reverse","pwm_frequency":2500,)"
+                            R"("speed":40})"),
+             r.out.constData());
     const Result text = ctl(port + QStringList{QStringLiteral("read")});
     QVERIFY2(text.out.contains("alarm OVER-CURRENT"), text.out.constData());
-
-    QCOMPARE(run("alarm clear 1"), 0);
-    m1 = motor("motor1");
-    QCOMPARE(m1.value(QStringLiteral("alarm")).toBool(), false);
-    QCOMPARE(m1.value(QStringLiteral("direction")).toString(), QStringLiteral("forward"));
 }
 
-void tst_Cli::failures_data()
+void tst_Cli::outcomes_data()
 {
     QTest::addColumn<QStringList>("simArgs");
     QTest::addColumn<QByteArray>("before"); // a console command to the module first
     QTest::addColumn<QStringList>("args");
     QTest::addColumn<int>("status");
     QTest::addColumn<QString>("message"); // on stderr
-    QTest::addColumn<QByteArray>("output");
-    QTest::addColumn<int>("framesSent");
+    QTest::addColumn<QString>("output");  // a pattern on stdout
+    QTest::addColumn<int>("framesSent");  // -1: not counted
     QTest::addColumn<QByteArray>("lang");
     QTest::addColumn<bool>("holdPort");
 
@@ -195,12 +148,11 @@ void tst_Cli::failures_data()
     const char *const read = "line speed   9600 bit/s";
     const Row rows[] = {
         // Refused before anything is opened or sent.
-        {"speed out of range", "", "", "motor 1 forward 101", 1, "SPEED must be 0-100", "", 0},
         {"frequency out of range", "", "", "-a 1 motor 2 frequency 999", 1, "HZ must", "", 0},
         {"unknown line speed", "", "", "-b 9601 read", 1, "the line speed must be one of", "", 0},
         {"address out of range", "", "", "set-address 255", 1, "1-254", "", 0},
         {"bad hex", "", "", "send 01 0", 1, "send needs a frame in hex", "", 0},
-        {"message in Chinese", "", "", "motor 1 forward 101", 1, "速度应为0-100", "", 0,
+        {"speed out of range, in Chinese", "", "", "motor 1 forward 101", 1, "速度应为0-100", "", 0,
          "zh_CN.UTF-8"},
         // The port will not open.
         {"no such port", "", "", "-p /dev/quarvex-none address", 2, "no such port", "", 0},
@@ -217,28 +169,49 @@ void tst_Cli::failures_data()
         {"exception", "", "", "send 01 03 00 20 00 01", 4,
          "exception 02 (register outside the map)", "", 1},
         {"find finds nothing", "--silent", "", "find", 5, "no module found", "", 9},
-        // Replies that still pair, and one that must not.
+        // Replies that still pair.
         {"split byte by byte", "--split 1:3", "", "read", 0, "", read, 2},
         {"stray byte first", "--stray", "", "read", 0, "", read, 2},
-        {"stale reply drained", "", "send 002009a806", "address", 0, "", "bus address 1\n", 1},
+        {"stale reply drained", "", "send 002009a806", "address", 0, "", "^bus address 1\n$", 1},
+        {"find at the slow speed", "--baud 1200 --address 7", "", "find --json", 0, "",
+         R"(^\{"address":7,"line_speed":1200,"port":"/)", -1},
+        {"watch counts its polls", "", "", "watch --count 2 --interval 0 --json", 0, "",
+         R"(^(\{"address":1,"line_speed":9600,[^\n]*"rtt_ms":[1-9][^\n]*\n){2})"
+         R"(\{"summary":\{"answered":2,"crc_errors":0,"exceptions":0,"rtt_ms":\{"avg":[^}]*\},)"
+         R"("sent":2,"timeouts":0\}\}\n$)",
+         3},
+        // One try per silent address, a second one for a damaged reply; the module logs
+        // requests at a speed it does not listen at too.
+        {"scan, one module at another speed", "--modules 3,4,5@19200", "",
+         "scan --from 3 --to 5 --all-speeds --json", 0, "",
+         R"(^\{"damaged":\[\],"modules":\[\{"address":3,"line_speed":9600\},)"
+         R"(\{"address":4,"line_speed":9600\},\{"address":5,"line_speed":19200\}\]\}\n$)",
+         27},
+        {"scan, two modules at one address", "--modules 2,2,3", "", "scan --from 1 --to 3 --json",
+         0, "",
+         R"(^\{"damaged":\[\{"address":2,"line_speed":9600\}\],)"
+         R"("modules":\[\{"address":3,"line_speed":9600\}\]\}\n$)",
+         4},
+        {"scan, empty line", "--silent", "", "scan --from 1 --to 5 --json", 5, "",
+         R"(^\{"damaged":\[\],"modules":\[\]\}\n$)", 5},
     };
     const auto words = [](const char *s) {
         return QString::fromUtf8(s).split(QLatin1Char(' '), Qt::SkipEmptyParts);
     };
     for (const Row &r : rows)
         QTest::newRow(r.name) << words(r.sim) << QByteArray(r.before) << words(r.args) << r.status
-                              << QString::fromUtf8(r.message) << QByteArray(r.output) << r.frames
-                              << QByteArray(r.lang) << r.hold;
+                              << QString::fromUtf8(r.message) << QString::fromUtf8(r.output)
+                              << r.frames << QByteArray(r.lang) << r.hold;
 }
 
-void tst_Cli::failures()
+void tst_Cli::outcomes()
 {
     QFETCH(QStringList, simArgs);
     QFETCH(QByteArray, before);
     QFETCH(QStringList, args);
     QFETCH(int, status);
     QFETCH(QString, message);
-    QFETCH(QByteArray, output);
+    QFETCH(QString, output);
     QFETCH(int, framesSent);
     QFETCH(QByteArray, lang);
     QFETCH(bool, holdPort);
@@ -252,82 +225,12 @@ void tst_Cli::failures()
     }
     const Result r = ctl(QStringList{QStringLiteral("-p"), sim.path()} + args, lang);
     QVERIFY2(r.err.contains(message), qPrintable(r.err));
-    QVERIFY2(r.out.contains(output), r.out.constData());
+    QVERIFY2(QString::fromUtf8(r.out).contains(QRegularExpression(output)), r.out.constData());
     QCOMPARE(r.status, status);
     // Anything late would have reached the module by the time the next command does.
     QTest::qWait(50);
-    QCOMPARE(sim.received().size(), framesSent);
-}
-
-void tst_Cli::watchCountsItsPolls()
-{
-    SimProcess sim;
-    const Result r =
-        ctl({QStringLiteral("-p"), sim.path(), QStringLiteral("watch"), QStringLiteral("--count"),
-             QStringLiteral("2"), QStringLiteral("--interval"), QStringLiteral("0"),
-             QStringLiteral("--json")});
-    QCOMPARE(r.status, 0);
-    const QList<QByteArray> lines = r.out.trimmed().split('\n');
-    QCOMPARE(lines.size(), 3);
-    QCOMPARE(json(lines[0]).value(QStringLiteral("line_speed")).toInt(), 9600);
-    QVERIFY(json(lines[1]).value(QStringLiteral("rtt_ms")).toDouble() > 0);
-    const QJsonObject s = json(lines[2]).value(QStringLiteral("summary")).toObject();
-    QCOMPARE(s.value(QStringLiteral("sent")).toInt(), 2);
-    QCOMPARE(s.value(QStringLiteral("answered")).toInt(), 2);
-    QCOMPARE(s.value(QStringLiteral("timeouts")).toInt(), 0);
-    QVERIFY(s.value(QStringLiteral("rtt_ms")).toObject().contains(QStringLiteral("avg")));
-}
-
-void tst_Cli::scan_data()
-{
-    QTest::addColumn<QStringList>("simArgs");
-    QTest::addColumn<QStringList>("args");
-    QTest::addColumn<int>("status");
-    QTest::addColumn<QString>("modules"); // address@speed, blank-separated
-    QTest::addColumn<QString>("damaged");
-    QTest::addColumn<int>("framesSent");
-
-    const auto words = [](const char *s) {
-        return QString::fromLatin1(s).split(QLatin1Char(' '));
-    };
-    QTest::newRow("three modules, one at another speed")
-        << words("--modules 3,4,5@19200") << words("scan --from 3 --to 5 --all-speeds") << 0
-        << QStringLiteral("3@9600 4@9600 5@19200") << QString() << 27;
-    // Two modules at one address: damaged replies, tried again, reported apart.
-    QTest::newRow("shared address")
-        << words("--modules 2,2,3") << words("scan --from 1 --to 3") << 0
-        << QStringLiteral("3@9600") << QStringLiteral("2@9600") << 4;
-    QTest::newRow("empty line") << words("--silent") << words("scan --from 1 --to 5") << 5
-                                << QString() << QString() << 5;
-}
-
-void tst_Cli::scan()
-{
-    QFETCH(QStringList, simArgs);
-    QFETCH(QStringList, args);
-    QFETCH(int, status);
-    QFETCH(QString, modules);
-    QFETCH(QString, damaged);
-    QFETCH(int, framesSent);
-    SimProcess sim(simArgs);
-    const Result r =
-        ctl(QStringList{QStringLiteral("-p"), sim.path(), QStringLiteral("--json")} + args);
-    QCOMPARE(r.status, status);
-    const QJsonObject o = json(r.out);
-    const auto list = [&](const char *key) {
-        QStringList found;
-        for (const QJsonValue &v : o.value(QLatin1String(key)).toArray())
-            found << QStringLiteral("%1@%2")
-                         .arg(v.toObject().value(QStringLiteral("address")).toInt())
-                         .arg(v.toObject().value(QStringLiteral("line_speed")).toInt());
-        return found.join(QLatin1Char(' '));
-    };
-    QCOMPARE(list("modules"), modules);
-    QCOMPARE(list("damaged"), damaged);
-    QTest::qWait(50);
-    // One try per silent address, a second one for a damaged reply; the module logs
-    // requests at a speed it does not listen at too.
-    QCOMPARE(sim.received().size(), framesSent);
+    if (framesSent >= 0)
+        QCOMPARE(sim.received().size(), framesSent);
 }
 
 QTEST_GUILESS_MAIN(tst_Cli)

@@ -175,27 +175,25 @@ Parsed parseArguments(const QStringList &arguments, const QString &envPort)
     }
 
     Invocation &inv = result.invocation;
-    QString error;
+    // A field's value into `target`; false, with the refusal as the result's text, if refused.
+    const auto readField = [&result](Field field, const QString &text, quint32 &target) {
+        const auto v = fieldValue(field, text, &result.text);
+        if (v)
+            target = *v;
+        return v.has_value();
+    };
     inv.port = parser.isSet(port) ? parser.value(port) : envPort;
     inv.json = parser.isSet(json);
     inv.verbose = parser.isSet(verbose);
     inv.allSpeeds = parser.isSet(allSpeeds);
     inv.force = parser.isSet(force);
-    if (parser.isSet(baud)) {
-        const auto v = fieldValue(Field::LineSpeed, parser.value(baud), &error);
-        if (!v) {
-            result.text = error;
-            return result;
-        }
-        inv.baud = *v;
-    }
+    if (parser.isSet(baud) && !readField(Field::LineSpeed, parser.value(baud), inv.baud))
+        return result;
     if (parser.isSet(address)) {
-        const auto v = fieldValue(Field::Address, parser.value(address), &error);
-        if (!v) {
-            result.text = error;
+        quint32 a = 0;
+        if (!readField(Field::Address, parser.value(address), a))
             return result;
-        }
-        inv.address = quint8(*v);
+        inv.address = quint8(a);
     }
     // Plain numbers with their own limits; a name and a range for the message.
     struct NumberOption
@@ -293,14 +291,8 @@ Parsed parseArguments(const QStringList &arguments, const QString &envPort)
             return wrongArguments();
         inv.command = one ? action->one : action->two;
         const Field field = commandValueField(inv.command);
-        if (field != Field::None) {
-            const auto v = fieldValue(field, rest[2], &error);
-            if (!v) {
-                result.text = error;
-                return result;
-            }
-            inv.value = *v;
-        }
+        if (field != Field::None && !readField(field, rest[2], inv.value))
+            return result;
     } else if (verb == QLatin1String("alarm")) {
         inv.verb = Verb::AlarmClear;
         if (!argCount(2) || rest[0] != QLatin1String("clear") ||
@@ -312,12 +304,8 @@ Parsed parseArguments(const QStringList &arguments, const QString &envPort)
         inv.verb = isAddress ? Verb::SetAddress : Verb::SetSpeed;
         if (!argCount(1))
             return wrongArguments();
-        const auto v = fieldValue(isAddress ? Field::Address : Field::LineSpeed, rest[0], &error);
-        if (!v) {
-            result.text = error;
+        if (!readField(isAddress ? Field::Address : Field::LineSpeed, rest[0], inv.value))
             return result;
-        }
-        inv.value = *v;
     } else if (verb == QLatin1String("send")) {
         inv.verb = Verb::Send;
         QString hex = rest.join(QString());

@@ -6,6 +6,8 @@
 #include <QJsonDocument>
 #include <QtEndian>
 
+#include <iterator>
+
 namespace quarvex::cli {
 
 namespace {
@@ -111,24 +113,15 @@ QString stateLine(const ModuleState &s, double rttMs)
 
 QString exceptionText(quint8 code)
 {
-    QString meaning;
-    switch (code) {
-    case 0x01:
-        meaning = Cli::tr("function not supported");
-        break;
-    case 0x02:
-        meaning = Cli::tr("register outside the map");
-        break;
-    case 0x03:
-        meaning = Cli::tr("value out of range");
-        break;
-    case 0x04:
-        meaning = Cli::tr("device failure");
-        break;
-    default:
-        meaning = Cli::tr("unknown");
-        break;
-    }
+    // Exception codes 01-04, in order.
+    static const char *const meanings[] = {
+        QT_TRANSLATE_NOOP("Cli", "function not supported"),
+        QT_TRANSLATE_NOOP("Cli", "register outside the map"),
+        QT_TRANSLATE_NOOP("Cli", "value out of range"),
+        QT_TRANSLATE_NOOP("Cli", "device failure"),
+    };
+    const bool known = code >= 1 && code <= int(std::size(meanings));
+    const QString meaning = known ? Cli::tr(meanings[code - 1]) : Cli::tr("unknown");
     return QStringLiteral("%1 (%2)").arg(code, 2, 16, QLatin1Char('0')).arg(meaning);
 }
 

@@ -101,19 +101,30 @@ Pairing pairReply(const QByteArray &request, const QByteArray &received)
         p.skipped = int(received.size());
         return p;
     }
-    const Shape normal = replyShape(request);
     QByteArray exceptionHead = request.left(2);
     exceptionHead[1] = char(at(request, 1) | Fn::ExceptionBit);
+    // The normal reply is tried before the exception at each place.
+    struct Candidate
+    {
+        Pairing::Status status;
+        Shape shape;
+    };
+    const Candidate candidates[] = {
+        {Pairing::Complete, replyShape(request)},
+        {Pairing::Exception, {kExceptionLength, exceptionHead}},
+    };
 
     int firstCandidate = -1;
     for (int pos = 0; pos < received.size(); ++pos) {
         bool partly = false;
-        if (normal.length > 0) {
-            switch (fitAt(received, pos, normal.fixed, normal.length)) {
+        for (const Candidate &c : candidates) {
+            if (c.shape.length == 0)
+                continue;
+            switch (fitAt(received, pos, c.shape.fixed, c.shape.length)) {
             case Fit::Whole:
-                p.status = Pairing::Complete;
+                p.status = c.status;
                 p.start = pos;
-                p.length = normal.length;
+                p.length = c.shape.length;
                 p.skipped = pos;
                 return p;
             case Fit::BadCrc:
@@ -125,22 +136,6 @@ Pairing pairReply(const QByteArray &request, const QByteArray &received)
             case Fit::No:
                 break;
             }
-        }
-        switch (fitAt(received, pos, exceptionHead, kExceptionLength)) {
-        case Fit::Whole:
-            p.status = Pairing::Exception;
-            p.start = pos;
-            p.length = kExceptionLength;
-            p.skipped = pos;
-            return p;
-        case Fit::BadCrc:
-            ++p.crcFailures;
-            break;
-        case Fit::Partly:
-            partly = true;
-            break;
-        case Fit::No:
-            break;
         }
         if (partly && firstCandidate < 0)
             firstCandidate = pos;

@@ -5,6 +5,9 @@
 
 #include <QtEndian>
 
+#include <optional>
+#include <utility>
+
 namespace quarvex::sim {
 
 namespace {
@@ -24,6 +27,15 @@ void put16(QByteArray &f, quint16 v)
     char be[2];
     qToBigEndian(v, be);
     f.append(be, 2);
+}
+
+// The two words an 8-byte request carries after address and function: first register and
+// count (read), or register and value (write one).
+std::optional<std::pair<quint16, quint16>> twoWords(const QByteArray &req)
+{
+    if (req.size() != 8)
+        return std::nullopt;
+    return std::make_pair(get16(req, 2), get16(req, 4));
 }
 
 quint32 pair(const std::array<quint16, Reg::Count> &regs, quint16 high)
@@ -70,6 +82,21 @@ Outcome SimModule::handle(const QByteArray &request)
 
     const quint8 address = quint8(request.at(0));
     const quint8 function = quint8(request.at(1));
+    struct Route
+    {
+        quint8 function;
+        Outcome (SimModule::*handler)(const QByteArray &);
+        bool write; // carried out when broadcast
+    };
+    static constexpr Route routes[] = {
+        {Fn::ReadRegisters, &SimModule::readRegisters, false},
+        {Fn::WriteRegister, &SimModule::writeRegister, true},
+        {Fn::WriteRegisters, &SimModule::writeRegisters, true},
+    };
+    const Route *route = nullptr;
+    for (const Route &r : routes)
+        if (r.function == function)
+            route = &r;
 
     if (address == kAddressFrameBus) {
         bool handled = false;
@@ -77,9 +104,9 @@ Outcome SimModule::handle(const QByteArray &request)
         if (handled)
             return o;
         // Modbus broadcast: writes are carried out, nothing is ever answered.
-        if (function != Fn::WriteRegister && function != Fn::WriteRegisters)
+        if (!route || !route->write)
             return {{}, QStringLiteral("broadcast, not acted on")};
-        o = function == Fn::WriteRegister ? writeRegister(request) : writeRegisters(request);
+        o = (this->*route->handler)(request);
         const bool refused = quint8(o.reply.at(1)) & Fn::ExceptionBit;
         o.note = refused
                      ? QStringLiteral("broadcast refused, ") + o.note
@@ -90,16 +117,9 @@ Outcome SimModule::handle(const QByteArray &request)
     if (address != m_address)
         return {{}, QStringLiteral("for address %1").arg(address)};
 
-    switch (function) {
-    case Fn::ReadRegisters:
-        return readRegisters(request);
-    case Fn::WriteRegister:
-        return writeRegister(request);
-    case Fn::WriteRegisters:
-        return writeRegisters(request);
-    default:
+    if (!route)
         return exception(address, function, ExceptionCode::IllegalFunction);
-    }
+    return (this->*route->handler)(request);
 }
 
 Outcome SimModule::addressFrame(const QByteArray &req, bool *handled)
@@ -132,12 +152,10 @@ Outcome SimModule::addressFrame(const QByteArray &req, bool *handled)
 Outcome SimModule::readRegisters(const QByteArray &req)
 {
     const quint8 a = quint8(req.at(0));
-    if (req.size() != 8)
+    const auto words = twoWords(req);
+    if (!words || words->second == 0 || words->second > kMaxReadCount)
         return exception(a, Fn::ReadRegisters, ExceptionCode::IllegalDataValue);
-    const quint16 first = get16(req, 2);
-    const quint16 count = get16(req, 4);
-    if (count == 0 || count > kMaxReadCount)
-        return exception(a, Fn::ReadRegisters, ExceptionCode::IllegalDataValue);
+    const auto [first, count] = *words;
     if (first >= Reg::Count || first + count > Reg::Count)
         return exception(a, Fn::ReadRegisters, ExceptionCode::IllegalDataAddress);
 
@@ -153,10 +171,10 @@ Outcome SimModule::readRegisters(const QByteArray &req)
 Outcome SimModule::writeRegister(const QByteArray &req)
 {
     const quint8 a = quint8(req.at(0));
-    if (req.size() != 8)
+    const auto words = twoWords(req);
+    if (!words)
         return exception(a, Fn::WriteRegister, ExceptionCode::IllegalDataValue);
-    const quint16 r = get16(req, 2);
-    const quint16 value = get16(req, 4);
+    const auto [r, value] = *words;
     const quint8 code =
         r >= Reg::Count ? ExceptionCode::IllegalDataAddress : checkWrites(r, &value, 1);
     if (code != 0)
