@@ -72,7 +72,7 @@ QString helpText(const QCommandLineParser &parser, const QString &program)
                    "  read                           all parameters and both alarm flags, "
                    "decoded\n"
                    "  motor 1|2 forward|reverse SPEED   run a motor, SPEED 0-100\n"
-                   "  motor 1|2 stop|brake\n"
+                   "  motor 1|2 stop|brake           stop a motor (speed 0) or engage its brake\n"
                    "  motor 1|2 frequency HZ         PWM frequency, HZ 1000-10000\n"
                    "  alarm clear 1|2                clear a motor's over-current alarm (its "
                    "parameters return to\n"

@@ -42,7 +42,7 @@
   address                        the module&apos;s bus address
   read                           all parameters and both alarm flags, decoded
   motor 1|2 forward|reverse SPEED   run a motor, SPEED 0-100
-  motor 1|2 stop|brake
+  motor 1|2 stop|brake           stop a motor (speed 0) or engage its brake
   motor 1|2 frequency HZ         PWM frequency, HZ 1000-10000
   alarm clear 1|2                clear a motor&apos;s over-current alarm (its parameters return to
                                  their power-up values)
@@ -67,7 +67,7 @@ opened; 3 no valid reply after all tries; 4 the module answered with a Modbus ex
   address                        模块的从机地址
   read                           全部参数和两个报警标志，已解码
   motor 1|2 forward|reverse SPEED   运行电机，SPEED 0-100
-  motor 1|2 stop|brake
+  motor 1|2 stop|brake           停止电机（速度 0）或刹车
   motor 1|2 frequency HZ         PWM 频率，HZ 1000-10000
   alarm clear 1|2                清除电机的过流报警（其参数恢复为上电值）
   set-address N                  把模块的从机地址设为 N，1-254
