@@ -110,53 +110,59 @@ Parsed parseArguments(const QStringList &arguments, const QString &envPort)
         Cli::tr("Finds, reads, drives and commissions a Quarvex motor driver module over "
                 "RS-485."));
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsCompactedShortOptions);
-    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
-                                  Cli::tr("Show this help."));
-    const QCommandLineOption version(QStringLiteral("version"), Cli::tr("Show the version."));
-    const QCommandLineOption port(
-        {QStringLiteral("p"), QStringLiteral("port")},
-        Cli::tr("Port name (ttyUSB0) or path (/dev/ttyUSB0, /dev/serial/by-id/..., a pty); "
-                "also $QUARVEX_PORT."),
-        QStringLiteral("PATH"));
-    const QCommandLineOption baud({QStringLiteral("b"), QStringLiteral("baud")},
-                                  Cli::tr("One of the nine line speeds (default 9600)."),
-                                  QStringLiteral("N"));
-    const QCommandLineOption address({QStringLiteral("a"), QStringLiteral("address")},
-                                     Cli::tr("The module's bus address, 1-254; when absent, "
-                                             "ask the module first."),
-                                     QStringLiteral("N"));
-    const QCommandLineOption timeout({QStringLiteral("t"), QStringLiteral("timeout")},
-                                     Cli::tr("Reply timeout for one try (default 1000)."),
-                                     QStringLiteral("MS"));
-    const QCommandLineOption retries(
-        {QStringLiteral("r"), QStringLiteral("retries")},
-        Cli::tr("Further tries after a timeout or a damaged reply (default 1)."),
-        QStringLiteral("N"));
-    const QCommandLineOption json(QStringLiteral("json"),
-                                  Cli::tr("Machine-readable result on stdout (JSON; JSON Lines "
-                                          "for watch)."));
-    const QCommandLineOption verbose(
-        {QStringLiteral("v"), QStringLiteral("verbose")},
-        Cli::tr("Every frame on stderr: time, direction, hex, round trip in ms."));
-    const QCommandLineOption interval(QStringLiteral("interval"),
-                                      Cli::tr("watch: time between polls (default 1000)."),
-                                      QStringLiteral("MS"));
-    const QCommandLineOption count(QStringLiteral("count"),
-                                   Cli::tr("watch: stop after N polls (default: until Ctrl+C)."),
-                                   QStringLiteral("N"));
-    const QCommandLineOption from(QStringLiteral("from"),
-                                  Cli::tr("scan: first bus address (default 1)."),
-                                  QStringLiteral("N"));
-    const QCommandLineOption to(QStringLiteral("to"),
-                                Cli::tr("scan: last bus address (default 254)."),
-                                QStringLiteral("N"));
-    const QCommandLineOption allSpeeds(QStringLiteral("all-speeds"),
-                                       Cli::tr("scan: at each of the nine line speeds."));
-    const QCommandLineOption force(QStringLiteral("force"),
-                                   Cli::tr("set-address: skip the check for several modules "
-                                           "on the line."));
-    parser.addOptions({help, version, port, baud, address, timeout, retries, json, verbose,
-                       interval, count, from, to, allSpeeds, force});
+    // Short name, long name, help, value name.
+    static const struct
+    {
+        const char *shortName, *name, *help, *value;
+    } kOptions[] = {
+        {"h", "help", QT_TRANSLATE_NOOP("Cli", "Show this help."), nullptr},
+        {nullptr, "version", QT_TRANSLATE_NOOP("Cli", "Show the version."), nullptr},
+        {"p", "port",
+         QT_TRANSLATE_NOOP("Cli", "Port name (ttyUSB0) or path (/dev/ttyUSB0, "
+                                  "/dev/serial/by-id/..., a pty); also $QUARVEX_PORT."),
+         "PATH"},
+        {"b", "baud", QT_TRANSLATE_NOOP("Cli", "One of the nine line speeds (default 9600)."), "N"},
+        {"a", "address",
+         QT_TRANSLATE_NOOP("Cli", "The module's bus address, 1-254; when absent, ask the module "
+                                  "first."),
+         "N"},
+        {"t", "timeout", QT_TRANSLATE_NOOP("Cli", "Reply timeout for one try (default 1000)."),
+         "MS"},
+        {"r", "retries",
+         QT_TRANSLATE_NOOP("Cli", "Further tries after a timeout or a damaged reply (default 1)."),
+         "N"},
+        {nullptr, "json",
+         QT_TRANSLATE_NOOP("Cli",
+                           "Machine-readable result on stdout (JSON; JSON Lines for watch)."),
+         nullptr},
+        {"v", "verbose",
+         QT_TRANSLATE_NOOP("Cli", "Every frame on stderr: time, direction, hex, round trip in ms."),
+         nullptr},
+        {nullptr, "interval", QT_TRANSLATE_NOOP("Cli", "watch: time between polls (default 1000)."),
+         "MS"},
+        {nullptr, "count",
+         QT_TRANSLATE_NOOP("Cli", "watch: stop after N polls (default: until Ctrl+C)."), "N"},
+        {nullptr, "from", QT_TRANSLATE_NOOP("Cli", "scan: first bus address (default 1)."), "N"},
+        {nullptr, "to", QT_TRANSLATE_NOOP("Cli", "scan: last bus address (default 254)."), "N"},
+        {nullptr, "all-speeds", QT_TRANSLATE_NOOP("Cli", "scan: at each of the nine line speeds."),
+         nullptr},
+        {nullptr, "force",
+         QT_TRANSLATE_NOOP("Cli", "set-address: skip the check for several modules on the line."),
+         nullptr},
+    };
+    for (const auto &o : kOptions) {
+        QStringList names{QLatin1String(o.name)};
+        if (o.shortName)
+            names.prepend(QLatin1String(o.shortName));
+        parser.addOption(QCommandLineOption(names, Cli::tr(o.help),
+                                            o.value ? QLatin1String(o.value) : QString()));
+    }
+    const auto isSet = [&parser](const char *name) {
+        return parser.isSet(QLatin1String(name));
+    };
+    const auto value = [&parser](const char *name) {
+        return parser.value(QLatin1String(name));
+    };
     parser.addPositionalArgument(QStringLiteral("command"), Cli::tr("One of the commands below."),
                                  QStringLiteral("<command> [arguments]"));
 
@@ -164,12 +170,12 @@ Parsed parseArguments(const QStringList &arguments, const QString &envPort)
         result.text = parser.errorText();
         return result;
     }
-    if (parser.isSet(help)) {
+    if (isSet("help")) {
         result.action = Parsed::Help;
         result.text = helpText(parser, arguments.value(0));
         return result;
     }
-    if (parser.isSet(version)) {
+    if (isSet("version")) {
         result.action = Parsed::Version;
         return result;
     }
@@ -182,49 +188,49 @@ Parsed parseArguments(const QStringList &arguments, const QString &envPort)
             target = *v;
         return v.has_value();
     };
-    inv.port = parser.isSet(port) ? parser.value(port) : envPort;
-    inv.json = parser.isSet(json);
-    inv.verbose = parser.isSet(verbose);
-    inv.allSpeeds = parser.isSet(allSpeeds);
-    inv.force = parser.isSet(force);
-    if (parser.isSet(baud) && !readField(Field::LineSpeed, parser.value(baud), inv.baud))
+    inv.port = isSet("port") ? value("port") : envPort;
+    inv.json = isSet("json");
+    inv.verbose = isSet("verbose");
+    inv.allSpeeds = isSet("all-speeds");
+    inv.force = isSet("force");
+    if (isSet("baud") && !readField(Field::LineSpeed, value("baud"), inv.baud))
         return result;
-    if (parser.isSet(address)) {
+    if (isSet("address")) {
         quint32 a = 0;
-        if (!readField(Field::Address, parser.value(address), a))
+        if (!readField(Field::Address, value("address"), a))
             return result;
         inv.address = quint8(a);
     }
     // Plain numbers with their own limits; a name and a range for the message.
     struct NumberOption
     {
-        const QCommandLineOption &option;
+        const char *option;
         int *target;
         int min, max;
     };
     const NumberOption numbers[] = {
-        {timeout, &inv.timeoutMs, 1, 60000},
-        {retries, &inv.retries, 0, 100},
-        {interval, &inv.intervalMs, 0, 3600000},
-        {count, &inv.count, 1, 100000000},
-        {from, &inv.from, 1, 254},
-        {to, &inv.to, 1, 254},
+        {"timeout", &inv.timeoutMs, 1, 60000},
+        {"retries", &inv.retries, 0, 100},
+        {"interval", &inv.intervalMs, 0, 3600000},
+        {"count", &inv.count, 1, 100000000},
+        {"from", &inv.from, 1, 254},
+        {"to", &inv.to, 1, 254},
     };
     for (const NumberOption &n : numbers) {
-        if (!parser.isSet(n.option))
+        if (!isSet(n.option))
             continue;
-        const auto v = number(parser.value(n.option), n.min, n.max);
+        const auto v = number(value(n.option), n.min, n.max);
         if (!v) {
             result.text = Cli::tr("--%1 must be %2-%3, not \"%4\"")
-                              .arg(n.option.names().constLast())
+                              .arg(QLatin1String(n.option))
                               .arg(n.min)
                               .arg(n.max)
-                              .arg(parser.value(n.option));
+                              .arg(value(n.option));
             return result;
         }
         *n.target = *v;
     }
-    inv.timeoutGiven = parser.isSet(timeout);
+    inv.timeoutGiven = isSet("timeout");
     if (inv.from > inv.to) {
         result.text = Cli::tr("--from must not be above --to");
         return result;

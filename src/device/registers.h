@@ -6,20 +6,23 @@ namespace quarvex {
 
 // Holding registers of the module; 32-bit values span two registers, high word first.
 namespace Reg {
-constexpr quint16 LineSpeed = 0x00;       // 00-01
-constexpr quint16 Motor1Frequency = 0x02; // 02-03
-constexpr quint16 Motor1Direction = 0x04;
-constexpr quint16 Motor1Speed = 0x05;
-constexpr quint16 Motor1Brake = 0x06;
-constexpr quint16 Motor2Frequency = 0x07; // 07-08
-constexpr quint16 Motor2Direction = 0x09;
-constexpr quint16 Motor2Speed = 0x0A;
-constexpr quint16 Motor2Brake = 0x0B;
-constexpr quint16 Motor1Alarm = 0x0C;
-constexpr quint16 Motor2Alarm = 0x0D;
-constexpr quint16 Count = 0x0E;
-// Read-all covers 00-0B; the alarm flags are left out.
-constexpr quint16 ParameterCount = 0x0C;
+enum : quint16
+{
+    LineSpeed = 0x00,       // 00-01
+    Motor1Frequency = 0x02, // 02-03
+    Motor1Direction = 0x04,
+    Motor1Speed = 0x05,
+    Motor1Brake = 0x06,
+    Motor2Frequency = 0x07, // 07-08
+    Motor2Direction = 0x09,
+    Motor2Speed = 0x0A,
+    Motor2Brake = 0x0B,
+    Motor1Alarm = 0x0C,
+    Motor2Alarm = 0x0D,
+    Count = 0x0E,
+    // Read-all covers 00-0B; the alarm flags are left out.
+    ParameterCount = 0x0C,
+};
 } // namespace Reg
 
 namespace Fn {
