@@ -95,10 +95,17 @@ void tst_MainWindow::logOrderCeilingAndSave()
                                         QStringLiteral("发送--->00200068"), ""}));
     QVERIFY(!r.w.saveLog(dir.filePath(QStringLiteral("missing/log.txt"))));
 
-    // Past the ceiling the oldest lines go.
+    // Past the ceiling the oldest lines go, drawn ones included.
+    r.w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&r.w));
     r.w.setLogLimit(2);
     r.w.appendLog(QStringLiteral("three\n"));
+    QTest::qWait(20);
     QCOMPARE(r.log(), QStringLiteral("three\n发送--->00200068\n"));
+    r.click("btnClear");
+    QTest::qWait(20);
+    r.w.appendLog(QStringLiteral("four\n"));
+    QCOMPARE(r.log(), QStringLiteral("four\n"));
 }
 
 void tst_MainWindow::failedWriteIsLoggedAsFailed()

@@ -8,6 +8,7 @@
 #include <QTextLayout>
 #include <QtMath>
 
+#include <algorithm>
 #include <climits>
 
 namespace {
@@ -148,8 +149,17 @@ bool LogLayout::layoutBlock(const QTextBlock &block)
     return true;
 }
 
-void LogLayout::documentChanged(int from, int, int charsAdded)
+void LogLayout::documentChanged(int from, int charsRemoved, int charsAdded)
 {
+    // Forget drawn blocks a removal may have taken; move the rest along an insert.
+    auto kept = std::remove_if(m_shaped.begin(), m_shaped.end(), [&](Shaped &s) {
+        if (s.position < from)
+            return false;
+        s.position += charsAdded;
+        return charsRemoved > 0;
+    });
+    m_shaped.erase(kept, m_shaped.end());
+
     QTextDocument *doc = document();
     // The block after the inserted text is a new node too when the text ends in
     // a line break, so it belongs to the change.
@@ -280,13 +290,13 @@ void LogLayout::draw(QPainter *painter, const PaintContext &context)
     qreal top = blockTop(block);
     const QPen pen = painter->pen();
     painter->setPen(context.palette.color(QPalette::Text));
-    QVector<QTextBlock> shaped;
+    QVector<Shaped> shaped;
     for (; block.isValid() && top <= clip.bottom(); block = block.next()) {
         ensureLaidOut(block);
         const int height = heightOf(block);
         if (height > 0 && top + height >= clip.top()) {
             drawBlock(painter, context, block, top);
-            shaped.append(block);
+            shaped.append({block, block.position()});
         }
         top += height;
     }
@@ -294,9 +304,13 @@ void LogLayout::draw(QPainter *painter, const PaintContext &context)
     // Drawing keeps a block's glyphs, tens of kilobytes for a long line of noise.
     // Blocks that were drawn last time and not now have left the view: drop their
     // layout, which the height stored aside makes cheap to redo when they return.
-    for (const QTextBlock &old : qAsConst(m_shaped))
-        if (old.isValid() && !shaped.contains(old))
-            release(old);
+    for (const Shaped &old : qAsConst(m_shaped)) {
+        const auto drawn = [&old](const Shaped &s) {
+            return s.block == old.block;
+        };
+        if (std::none_of(shaped.cbegin(), shaped.cend(), drawn))
+            release(old.block);
+    }
     m_shaped = shaped;
 }
 

@@ -55,12 +55,20 @@ private:
     void flush();
 
     QTimer m_settle;
-    QVector<QTextBlock> m_shaped; // blocks the last paint drew
-    QSizeF m_size;                // last size announced with documentSizeChanged()
-    qreal m_widest = 0;           // widest laid-out block, margins included
-    qreal m_dirtyTop = -1;        // repaint owed from here down; -1 when none
-    int m_lineHeight = 0;         // height assumed for a block not laid out yet
-    int m_settleFrom = -1;        // first block that may not be laid out; -1 when none
+    // Blocks the last paint drew, each with a position at or after its real one: a
+    // block removed since may no longer be touched, and only a removal at or before
+    // the noted position can have removed it.
+    struct Shaped
+    {
+        QTextBlock block;
+        int position;
+    };
+    QVector<Shaped> m_shaped;
+    QSizeF m_size;         // last size announced with documentSizeChanged()
+    qreal m_widest = 0;    // widest laid-out block, margins included
+    qreal m_dirtyTop = -1; // repaint owed from here down; -1 when none
+    int m_lineHeight = 0;  // height assumed for a block not laid out yet
+    int m_settleFrom = -1; // first block that may not be laid out; -1 when none
     int m_blockCount = 0;
     int m_cursorWidth = 1;
 };
