@@ -1,9 +1,9 @@
 #pragma once
 
 #include <QAbstractTextDocumentLayout>
-#include <QTextBlock>
 #include <QTimer>
-#include <QVector>
+
+class QTextBlock;
 
 // Layout for the traffic log: a plain-text document shown in a QTextEdit.
 //
@@ -55,12 +55,13 @@ private:
     void flush();
 
     QTimer m_settle;
-    QVector<QTextBlock> m_shaped; // blocks the last paint drew
-    QSizeF m_size;                // last size announced with documentSizeChanged()
-    qreal m_widest = 0;           // widest laid-out block, margins included
-    qreal m_dirtyTop = -1;        // repaint owed from here down; -1 when none
-    int m_lineHeight = 0;         // height assumed for a block not laid out yet
-    int m_settleFrom = -1;        // first block that may not be laid out; -1 when none
+    int m_shapedFirst = -1; // blocks the last paint drew, by number; -1 when none
+    int m_shapedLast = -1;
+    QSizeF m_size;         // last size announced with documentSizeChanged()
+    qreal m_widest = 0;    // widest laid-out block, margins included
+    qreal m_dirtyTop = -1; // repaint owed from here down; -1 when none
+    int m_lineHeight = 0;  // height assumed for a block not laid out yet
+    int m_settleFrom = -1; // first block that may not be laid out; -1 when none
     int m_blockCount = 0;
     int m_cursorWidth = 1;
 };
