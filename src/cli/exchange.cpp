@@ -67,11 +67,9 @@ void Link::sendTry()
 {
     --m_triesLeft;
     ++m_x.tries;
-    // Whatever is waiting belongs to nothing we are about to ask.
+    // Whatever is waiting belongs to nothing we are about to ask. (Bytes that came while
+    // idle were read and dropped by onReadyRead already.)
     m_port.clear(QSerialPort::Input);
-    const QByteArray stale = m_port.readAll();
-    if (!stale.isEmpty())
-        trace(QStringLiteral("rx"), stale, QStringLiteral("drained"));
     m_received.clear();
     trace(QStringLiteral("tx"), m_x.request);
     m_clock.start();
