@@ -3,6 +3,7 @@
 
 #include <QApplication>
 #include <QScrollBar>
+#include <QTextBlock>
 #include <QTextEdit>
 #include <QtTest>
 
@@ -97,6 +98,34 @@ private slots:
         QCOMPARE(ours.cursorRect(), qt.cursorRect());
         QCOMPARE(ours.verticalScrollBar()->maximum(), qt.verticalScrollBar()->maximum());
         QVERIFY(shot[0] == shot[1]);
+    }
+
+    // The window's log: each line goes in on top and, once the log is full, the oldest
+    // goes. A line that was drawn and then pushed out of view drops its layout again.
+    void linesPushedOutOfViewDropTheirLayout()
+    {
+        QTextEdit edit;
+        auto *layout = new LogLayout(edit.document());
+        layout->setPaintDevice(edit.viewport());
+        edit.document()->setDocumentLayout(layout);
+        edit.resize(420, 240);
+        edit.show();
+        QTextDocument *log = edit.document();
+        for (int i = 0; i < 100; ++i)
+            QTextCursor(log).insertText(QStringLiteral("%1 %2\n").arg(i).arg(kFrame));
+        QVERIFY(settle(&edit));
+        for (int i = 0; i < 40; ++i) {
+            QTextCursor(log).insertText(kFrame + QLatin1Char('\n'));
+            QTextCursor oldest(log->findBlockByNumber(100));
+            oldest.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
+            oldest.removeSelectedText();
+            edit.viewport()->repaint();
+        }
+        const int shown = edit.cursorForPosition({0, edit.viewport()->height()}).blockNumber();
+        QVERIFY(shown > 0 && shown < 30);
+        for (int n = shown + 1; n < 40 + shown; ++n)
+            QVERIFY2(log->findBlockByNumber(n).layout()->lineCount() == 0,
+                     qPrintable(QString::number(n)));
     }
 };
 

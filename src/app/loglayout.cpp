@@ -8,7 +8,6 @@
 #include <QTextLayout>
 #include <QtMath>
 
-#include <algorithm>
 #include <climits>
 
 namespace {
@@ -149,17 +148,8 @@ bool LogLayout::layoutBlock(const QTextBlock &block)
     return true;
 }
 
-void LogLayout::documentChanged(int from, int charsRemoved, int charsAdded)
+void LogLayout::documentChanged(int from, int, int charsAdded)
 {
-    // Forget drawn blocks a removal may have taken; move the rest along an insert.
-    auto kept = std::remove_if(m_shaped.begin(), m_shaped.end(), [&](Shaped &s) {
-        if (s.position < from)
-            return false;
-        s.position += charsAdded;
-        return charsRemoved > 0;
-    });
-    m_shaped.erase(kept, m_shaped.end());
-
     QTextDocument *doc = document();
     // The block after the inserted text is a new node too when the text ends in
     // a line break, so it belongs to the change.
@@ -179,6 +169,11 @@ void LogLayout::documentChanged(int from, int charsRemoved, int charsAdded)
     // Blocks after the change moved by `added`; keep pointing at the same one.
     if (m_settleFrom >= 0 && firstNumber < m_settleFrom)
         m_settleFrom = qMax(firstNumber, m_settleFrom + added);
+    if (m_shapedLast >= firstNumber) {
+        m_shapedLast = qMax(firstNumber, m_shapedLast + added);
+        if (m_shapedFirst >= firstNumber)
+            m_shapedFirst = qMax(firstNumber, m_shapedFirst + added);
+    }
 
     bool sameHeight = true;
     if (blocks <= kEagerBlocks) {
@@ -290,13 +285,17 @@ void LogLayout::draw(QPainter *painter, const PaintContext &context)
     qreal top = blockTop(block);
     const QPen pen = painter->pen();
     painter->setPen(context.palette.color(QPalette::Text));
-    QVector<Shaped> shaped;
-    for (; block.isValid() && top <= clip.bottom(); block = block.next()) {
+    int first = -1;
+    int last = -1;
+    for (int number = block.blockNumber(); block.isValid() && top <= clip.bottom();
+         block = block.next(), ++number) {
         ensureLaidOut(block);
         const int height = heightOf(block);
         if (height > 0 && top + height >= clip.top()) {
             drawBlock(painter, context, block, top);
-            shaped.append({block, block.position()});
+            if (first < 0)
+                first = number;
+            last = number;
         }
         top += height;
     }
@@ -304,14 +303,16 @@ void LogLayout::draw(QPainter *painter, const PaintContext &context)
     // Drawing keeps a block's glyphs, tens of kilobytes for a long line of noise.
     // Blocks that were drawn last time and not now have left the view: drop their
     // layout, which the height stored aside makes cheap to redo when they return.
-    for (const Shaped &old : qAsConst(m_shaped)) {
-        const auto drawn = [&old](const Shaped &s) {
-            return s.block == old.block;
-        };
-        if (std::none_of(shaped.cbegin(), shaped.cend(), drawn))
-            release(old.block);
+    // They are found by number: a handle kept from the last paint may name a block
+    // removed since (the log trimmed or cleared), and reach into freed storage.
+    if (m_shapedFirst >= 0) {
+        QTextBlock old = document()->findBlockByNumber(m_shapedFirst);
+        for (int n = m_shapedFirst; old.isValid() && n <= m_shapedLast; old = old.next(), ++n)
+            if (n < first || n > last)
+                release(old);
     }
-    m_shaped = shaped;
+    m_shapedFirst = first;
+    m_shapedLast = last;
 }
 
 void LogLayout::release(const QTextBlock &block)

@@ -1,9 +1,9 @@
 #pragma once
 
 #include <QAbstractTextDocumentLayout>
-#include <QTextBlock>
 #include <QTimer>
-#include <QVector>
+
+class QTextBlock;
 
 // Layout for the traffic log: a plain-text document shown in a QTextEdit.
 //
@@ -55,15 +55,8 @@ private:
     void flush();
 
     QTimer m_settle;
-    // Blocks the last paint drew, each with a position at or after its real one: a
-    // block removed since may no longer be touched, and only a removal at or before
-    // the noted position can have removed it.
-    struct Shaped
-    {
-        QTextBlock block;
-        int position;
-    };
-    QVector<Shaped> m_shaped;
+    int m_shapedFirst = -1; // blocks the last paint drew, by number; -1 when none
+    int m_shapedLast = -1;
     QSizeF m_size;         // last size announced with documentSizeChanged()
     qreal m_widest = 0;    // widest laid-out block, margins included
     qreal m_dirtyTop = -1; // repaint owed from here down; -1 when none

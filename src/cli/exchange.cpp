@@ -32,13 +32,22 @@ bool Link::open(const QString &name, quint32 baud, OpenFailure *failure, QString
     m_port.setParity(QSerialPort::NoParity);
     m_port.setStopBits(QSerialPort::OneStop);
     m_port.setFlowControl(QSerialPort::NoFlowControl);
-    return setBaud(baud);
+    if (!setBaud(baud)) {
+        // Left open, the port would refuse the next opening as already open.
+        *failure = OpenFailure::Other;
+        *errorText = m_port.errorString();
+        m_port.close();
+        return false;
+    }
+    return true;
 }
 
 bool Link::setBaud(quint32 baud)
 {
+    if (!m_port.setBaudRate(qint32(baud)))
+        return false;
     m_baud = baud;
-    return m_port.setBaudRate(qint32(baud));
+    return true;
 }
 
 void Link::exchange(const QByteArray &request, const Policy &policy, Done done)
@@ -58,11 +67,9 @@ void Link::sendTry()
 {
     --m_triesLeft;
     ++m_x.tries;
-    // Whatever is waiting belongs to nothing we are about to ask.
+    // Whatever is waiting belongs to nothing we are about to ask. (Bytes that came while
+    // idle were read and dropped by onReadyRead already.)
     m_port.clear(QSerialPort::Input);
-    const QByteArray stale = m_port.readAll();
-    if (!stale.isEmpty())
-        trace(QStringLiteral("rx"), stale, QStringLiteral("drained"));
     m_received.clear();
     trace(QStringLiteral("tx"), m_x.request);
     m_clock.start();

@@ -53,6 +53,7 @@ public:
 
     bool open(const QString &name, quint32 baud, OpenFailure *failure, QString *errorText);
     void close() { m_port.close(); }
+    // False, the port still at its old speed, when the port refuses this one.
     bool setBaud(quint32 baud);
     quint32 baud() const { return m_baud; }
 

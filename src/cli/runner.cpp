@@ -365,7 +365,11 @@ void Runner::findAtSpeed(int port, int speed)
         return;
     }
     const quint32 baud = kSpeedOrder[speed];
-    m_link.setBaud(baud);
+    // A module heard at the old speed must not be reported at this one.
+    if (!m_link.setBaud(baud)) {
+        findAtSpeed(port, speed + 1);
+        return;
+    }
     progress(Cli::tr("%1 at %2 bit/s ...").arg(m_ports.at(port)).arg(baud));
     const Policy policy{m_inv.timeoutGiven ? m_inv.timeoutMs : findWaitMs(baud),
                         !m_inv.timeoutGiven, m_inv.retries, false};
@@ -408,8 +412,13 @@ void Runner::scanNext()
         return;
     }
     const quint32 baud = m_speeds.at(m_speedIndex);
-    if (m_link.baud() != baud)
-        m_link.setBaud(baud);
+    if (m_link.baud() != baud && !m_link.setBaud(baud)) {
+        // Nothing is heard at a speed the port refuses: its addresses count as silent.
+        m_scanned += m_inv.to - m_scanAddress + 1;
+        m_scanAddress = m_inv.to + 1;
+        scanNext();
+        return;
+    }
     const int perSpeed = m_inv.to - m_inv.from + 1;
     const int total = perSpeed * int(m_speeds.size());
     if (m_progress) {

@@ -50,7 +50,6 @@ private:
     bool m_finished = false;
 
     QStringList m_ports; // find
-    bool m_sawDamaged = false;
 
     struct Found
     {
