@@ -7,6 +7,8 @@
 #include <QSerialPort>
 #include <QtTest>
 
+#include <functional>
+
 namespace {
 
 QString frame(const char *hexWithoutCrc)
@@ -21,7 +23,9 @@ struct Result
     QString err;
 };
 
-Result ctl(const QStringList &args, const QByteArray &lang = "C.UTF-8")
+// meanwhile runs while the program does.
+Result ctl(const QStringList &args, const QByteArray &lang = "C.UTF-8",
+           const std::function<void()> &meanwhile = {})
 {
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -29,6 +33,8 @@ Result ctl(const QStringList &args, const QByteArray &lang = "C.UTF-8")
     env.insert(QStringLiteral("LC_ALL"), QString::fromLatin1(lang));
     p.setProcessEnvironment(env);
     p.start(QStringLiteral(QUARVEXCTL_PATH), args);
+    if (meanwhile)
+        meanwhile();
     Result r;
     if (!p.waitForFinished(20000)) {
         p.kill();
@@ -62,6 +68,7 @@ private slots:
     void readDecodesBothMotors();
     void outcomes_data();
     void outcomes();
+    void reportedAddressRefused();
 };
 
 void tst_Cli::framesOnTheWire_data()
@@ -231,6 +238,23 @@ void tst_Cli::outcomes()
     QTest::qWait(50);
     if (framesSent >= 0)
         QCOMPARE(sim.received().size(), framesSent);
+}
+
+void tst_Cli::reportedAddressRefused()
+{
+    // The module cannot be told to report 0, so the line says it in its place.
+    SimProcess sim({QStringLiteral("--silent")});
+    const QStringList args{QStringLiteral("-p"), sim.path(), QStringLiteral("-t"),
+                           QStringLiteral("10000"), QStringLiteral("read")};
+    const Result r = ctl(args, "C.UTF-8", [&] {
+        QVERIFY(sim.waitForReceived(quarvex::withCrc(QByteArray::fromHex("0020")), 5000));
+        sim.command("send " + frame("002000").toLatin1());
+    });
+    QCOMPARE(r.status, 3);
+    QVERIFY2(r.err.contains(QLatin1String("reported bus address 0, outside 1-254")),
+             qPrintable(r.err));
+    QTest::qWait(50);
+    QCOMPARE(sim.received().size(), 1);
 }
 
 QTEST_GUILESS_MAIN(tst_Cli)

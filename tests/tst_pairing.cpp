@@ -1,3 +1,4 @@
+#include "cli/strategy.h"
 #include "link/crc16.h"
 #include "link/pairing.h"
 
@@ -33,6 +34,8 @@ class tst_Pairing : public QObject
 private slots:
     void pairs_data();
     void pairs();
+    void tryEnd_data();
+    void tryEnd();
 };
 
 void tst_Pairing::pairs_data()
@@ -94,6 +97,28 @@ void tst_Pairing::pairs()
         QCOMPARE(p.length, length);
         QVERIFY(p.start + p.length <= received.size());
     }
+}
+
+// find at 9600 waits 60 ms for the 5-byte address report: 56 ms more at most.
+void tst_Pairing::tryEnd_data()
+{
+    QTest::addColumn<int>("endMs");
+    QTest::addColumn<int>("elapsedMs");
+    QTest::addColumn<int>("missing");
+    QTest::addColumn<int>("expected");
+    QTest::newRow("a late part pushes the end back") << 60 << 55 << 4 << 110;
+    QTest::newRow("never pulled in") << 110 << 56 << 1 << 110;
+    QTest::newRow("never past the wait and the whole reply") << 60 << 100 << 4 << 116;
+    QTest::newRow("a line that never goes quiet") << 116 << 100000 << 1 << 116;
+}
+
+void tst_Pairing::tryEnd()
+{
+    QFETCH(int, endMs);
+    QFETCH(int, elapsedMs);
+    QFETCH(int, missing);
+    QFETCH(int, expected);
+    QCOMPARE(cli::tryEndMs(cli::findWaitMs(9600), endMs, elapsedMs, missing, 5, 9600), expected);
 }
 
 QTEST_APPLESS_MAIN(tst_Pairing)

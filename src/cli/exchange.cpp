@@ -11,6 +11,13 @@
 
 namespace quarvex::cli {
 
+namespace {
+
+// Well over the longest reply (255 bytes).
+constexpr int kKeptBytes = 1024;
+
+} // namespace
+
 Link::Link(bool verbose, QObject *parent) : QObject(parent), m_verbose(verbose)
 {
     m_timer.setSingleShot(true);
@@ -71,6 +78,8 @@ void Link::sendTry()
     // idle were read and dropped by onReadyRead already.)
     m_port.clear(QSerialPort::Input);
     m_received.clear();
+    m_heard = false;
+    m_endMs = m_policy.waitMs;
     trace(QStringLiteral("tx"), m_x.request);
     m_clock.start();
     if (m_port.write(m_x.request) != m_x.request.size()) {
@@ -87,12 +96,25 @@ void Link::onReadyRead()
     if (!m_busy || !m_timer.isActive())
         return;
     m_received += bytes;
+    m_heard = true;
     const Pairing p = pairReply(m_x.request, m_received);
     if (p.status == Pairing::Incomplete) {
         if (m_policy.waitForRest && p.skipped < m_received.size()) {
-            const int expected = expectedReplyLength(m_x.request);
-            const int missing = qMax(expected, 5) - int(m_received.size() - p.skipped);
-            m_timer.start(qMax(m_timer.remainingTime(), restWaitMs(missing, m_baud)));
+            const int reply = qMax(expectedReplyLength(m_x.request), 5);
+            const int missing = reply - int(m_received.size() - p.skipped);
+            const int end =
+                tryEndMs(m_policy.waitMs, m_endMs, int(m_clock.elapsed()), missing, reply, m_baud);
+            if (end > m_endMs) {
+                m_endMs = end;
+                m_timer.start(int(qMax<qint64>(0, end - m_clock.elapsed())));
+            }
+        }
+        // Bytes before the place a reply could still begin pair with nothing that may
+        // follow; dropped once they pile up, so a chattering line cannot grow the buffer.
+        if (m_received.size() > kKeptBytes && p.skipped > 0) {
+            m_sawCrcFailure = m_sawCrcFailure || p.crcFailures > 0;
+            trace(QStringLiteral("rx"), m_received.left(p.skipped), QStringLiteral("skipped"));
+            m_received.remove(0, p.skipped);
         }
         return;
     }
@@ -112,7 +134,7 @@ void Link::onReadyRead()
 
 void Link::onTimeout()
 {
-    const bool silent = m_received.isEmpty();
+    const bool silent = !m_heard;
     if (silent) {
         trace(QStringLiteral("--"), {},
               QStringLiteral("no reply within %1 ms").arg(m_clock.elapsed()));

@@ -16,7 +16,8 @@ namespace quarvex::cli {
 struct Policy
 {
     int waitMs = 1000;
-    // Once bytes have come, wait for the rest by its wire time rather than stop at waitMs.
+    // Once bytes have come, wait for the rest by its wire time rather than stop at waitMs,
+    // but never past waitMs plus the whole reply's time.
     bool waitForRest = false;
     int retries = 1;
     bool retrySilence = true; // false: only a damaged reply is tried again
@@ -79,7 +80,9 @@ private:
     Exchange m_x;
     Policy m_policy;
     Done m_done;
-    QByteArray m_received;
+    QByteArray m_received; // since the request, less what could pair with nothing
+    bool m_heard = false;
+    int m_endMs = 0; // when the try ends, from the request
     int m_triesLeft = 0;
     bool m_sawCrcFailure = false;
 };

@@ -4,6 +4,9 @@
 
 #include <QCommandLineParser>
 
+#include <algorithm>
+#include <iterator>
+
 namespace quarvex::cli {
 
 namespace {
@@ -260,16 +263,13 @@ Parsed parseArguments(const QStringList &arguments, const QString &envPort)
         {"ports", Verb::Ports}, {"find", Verb::Find},   {"address", Verb::Address},
         {"read", Verb::Read},   {"watch", Verb::Watch}, {"scan", Verb::Scan},
     };
-    bool known = false;
-    for (const Simple &s : simple) {
-        if (verb == QLatin1String(s.name)) {
-            if (!argCount(0))
-                return wrongArguments();
-            inv.verb = s.verb;
-            known = true;
-        }
-    }
-    if (known) {
+    const Simple *const simpleVerb =
+        std::find_if(std::begin(simple), std::end(simple),
+                     [&](const Simple &s) { return verb == QLatin1String(s.name); });
+    if (simpleVerb != std::end(simple)) {
+        if (!argCount(0))
+            return wrongArguments();
+        inv.verb = simpleVerb->verb;
     } else if (verb == QLatin1String("motor")) {
         inv.verb = Verb::Motor;
         if (rest.size() < 2 || (rest[0] != QLatin1String("1") && rest[0] != QLatin1String("2")))

@@ -4,23 +4,12 @@
 #include "invocation.h"
 
 #include <QJsonDocument>
-#include <QtEndian>
 
 #include <iterator>
 
 namespace quarvex::cli {
 
 namespace {
-
-quint16 reg(const QByteArray &reply, quint16 r)
-{
-    return qFromBigEndian<quint16>(reply.constData() + 3 + 2 * r);
-}
-
-quint32 pair(const QByteArray &reply, quint16 r)
-{
-    return quint32(reg(reply, r)) << 16 | reg(reply, r + 1);
-}
 
 QJsonValue directionJson(quint16 d)
 {
@@ -57,24 +46,6 @@ QString motorText(const MotorState &m)
 }
 
 } // namespace
-
-bool decodeState(const QByteArray &reply, quint8 address, ModuleState *s)
-{
-    if (reply.size() != 5 + 2 * Reg::Count || quint8(reply.at(2)) != 2 * Reg::Count)
-        return false;
-    s->address = address;
-    s->lineSpeed = pair(reply, Reg::LineSpeed);
-    for (Motor motor : {Motor::One, Motor::Two}) {
-        const MotorRegisters r = motorRegisters(motor);
-        MotorState &m = s->motors[motor == Motor::One ? 0 : 1];
-        m.frequency = pair(reply, r.frequency);
-        m.direction = reg(reply, r.direction);
-        m.speed = reg(reply, r.speed);
-        m.brake = reg(reply, r.brake);
-        m.alarm = reg(reply, r.alarm);
-    }
-    return true;
-}
 
 QJsonObject stateJson(const ModuleState &s)
 {

@@ -1,5 +1,6 @@
 #include "runner.h"
 
+#include "device/fields.h"
 #include "device/frames.h"
 #include "link/replydecoder.h"
 #include "report.h"
@@ -218,9 +219,20 @@ void Runner::withAddress(const std::function<void(quint8)> &next)
     }
     m_link.exchange(readAddressFrame(), commandPolicy(), [this, next](const Exchange &x) {
         if (x.result != Exchange::Reply)
-            fail(x);
-        else
-            next(reportedAddress(x.reply));
+            return fail(x);
+        // 0 would make every frame that follows a broadcast that all modules act on.
+        const quint8 address = reportedAddress(x.reply);
+        if (!fieldAccepts(Field::Address, address)) {
+            const FieldSpec &range = fieldSpec(Field::Address);
+            complain(Cli::tr("the module reported bus address %1, outside %2-%3; nothing was "
+                             "sent to it")
+                         .arg(address)
+                         .arg(range.min)
+                         .arg(range.max));
+            finish(3);
+            return;
+        }
+        next(address);
     });
 }
 
@@ -245,7 +257,7 @@ void Runner::run(quint8 address)
                             if (x.result != Exchange::Reply)
                                 return fail(x);
                             ModuleState s;
-                            decodeState(x.reply, address, &s);
+                            decodeState(x.reply, &s);
                             if (m_inv.json)
                                 outJson(stateJson(s));
                             else
@@ -257,7 +269,7 @@ void Runner::run(quint8 address)
         command(buildCommand(m_inv.command, address, m_inv.value), Cli::tr("done"));
         return;
     case Verb::AlarmClear:
-        command(writeRegisterFrame(address, motorRegisters(m_inv.motor).alarm, 0),
+        command(clearAlarmFrame(address, m_inv.motor),
                 Cli::tr("alarm of motor %1 cleared; its parameters are back at their power-up "
                         "values")
                     .arg(m_inv.motor == Motor::One ? 1 : 2));
@@ -502,7 +514,7 @@ void Runner::poll()
                             m_rttMax = qMax(m_rttMax, x.rttMs);
                             m_rttSum += x.rttMs;
                             ModuleState s;
-                            decodeState(x.reply, m_address, &s);
+                            decodeState(x.reply, &s);
                             if (m_inv.json) {
                                 QJsonObject o = stateJson(s);
                                 o.insert(QStringLiteral("rtt_ms"), qRound(x.rttMs * 10) / 10.0);

@@ -1,16 +1,40 @@
 #pragma once
 
+#include "device/fields.h"
+#include "device/registers.h"
+
 #include <QtGlobal>
 
 #include <array>
+#include <cstddef>
 
 // How find and scan spend their time on the line; pure, so the figures can be checked.
 namespace quarvex::cli {
 
-// The nine line speeds, likeliest first: the factory speed, then the common ones, the
-// slowest (and dearest to try) last.
-constexpr std::array<quint32, 9> kSpeedOrder = {9600, 19200, 115200, 57600, 4800,
-                                                2400, 14400, 128000, 1200};
+// The line speeds as places in kLineSpeeds, likeliest first: the factory speed, then
+// the common ones, the slowest (and dearest to try) last.
+constexpr std::array<int, kLineSpeeds.size()> kLikeliestSpeeds = {3, 5, 7, 6, 2, 1, 4, 8, 0};
+
+constexpr std::array<quint32, kLineSpeeds.size()> likeliestFirst()
+{
+    std::array<quint32, kLineSpeeds.size()> order{};
+    for (std::size_t i = 0; i < order.size(); ++i)
+        order[i] = kLineSpeeds[std::size_t(kLikeliestSpeeds[i])];
+    return order;
+}
+
+constexpr std::array<quint32, kLineSpeeds.size()> kSpeedOrder = likeliestFirst();
+
+// Nine places, each of them once: every speed is tried.
+constexpr bool triesEverySpeedOnce()
+{
+    int seen = 0;
+    for (int i : kLikeliestSpeeds)
+        seen |= 1 << i;
+    return seen == (1 << kLineSpeeds.size()) - 1;
+}
+static_assert(triesEverySpeedOnce(), "every line speed is tried once");
+static_assert(kSpeedOrder[0] == Factory::LineSpeed, "the factory speed is tried first");
 
 // Time the bytes take on the wire at 8N1 (10 bits a byte), rounded up.
 constexpr int wireMs(int bytes, quint32 baud)
@@ -38,6 +62,16 @@ constexpr int scanWaitMs(quint32 baud)
 constexpr int restWaitMs(int missingBytes, quint32 baud)
 {
     return wireMs(missingBytes > 0 ? missingBytes : 1, baud) + kTurnaroundMs;
+}
+
+// When a try that waits for the rest of a begun reply ends, in ms from its request: a
+// part pushes the end back to the rest's own wait, but never past the try's wait plus the
+// whole reply's, so a line that never goes quiet cannot hold the try open.
+constexpr int tryEndMs(int waitMs, int endMs, int elapsedMs, int missingBytes, int replyBytes,
+                       quint32 baud)
+{
+    return qMax(endMs, qMin(elapsedMs + restWaitMs(missingBytes, baud),
+                            waitMs + restWaitMs(replyBytes, baud)));
 }
 
 } // namespace quarvex::cli

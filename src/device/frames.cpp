@@ -99,4 +99,10 @@ QByteArray motorFrequencyFrame(quint8 address, Motor motor, quint32 hertz)
     return writeRegisterPairFrame(address, motorRegisters(motor).frequency, hertz);
 }
 
+QByteArray clearAlarmFrame(quint8 address, Motor motor)
+{
+    // The module then puts the motor's parameters back at their power-up values.
+    return writeRegisterFrame(address, motorRegisters(motor).alarm, 0);
+}
+
 } // namespace quarvex

@@ -23,5 +23,6 @@ QByteArray runMotorFrame(quint8 address, Motor motor, Direction direction, quint
 QByteArray stopMotorFrame(quint8 address, Motor motor);
 QByteArray brakeMotorFrame(quint8 address, Motor motor);
 QByteArray motorFrequencyFrame(quint8 address, Motor motor, quint32 hertz);
+QByteArray clearAlarmFrame(quint8 address, Motor motor);
 
 } // namespace quarvex

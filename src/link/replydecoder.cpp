@@ -21,7 +21,7 @@ quint8 at(const QByteArray &f, int i)
 }
 
 // Callers have checked the frame's length.
-quint32 u16(const QByteArray &f, int i)
+quint16 u16(const QByteArray &f, int i)
 {
     return qFromBigEndian<quint16>(f.constData() + i);
 }
@@ -66,12 +66,35 @@ quint8 reportedAddress(const QByteArray &frame)
     return frame.size() > 2 ? at(frame, 2) : 0;
 }
 
+bool decodeState(const QByteArray &f, ModuleState *s)
+{
+    if (f.size() < 3 || at(f, 1) != Fn::ReadRegisters)
+        return false;
+    const quint8 count = at(f, 2);
+    const bool alarms = count == 2 * Reg::Count;
+    if ((count != kParameterByteCount && !alarms) || f.size() < 5 + count)
+        return false;
+    s->address = at(f, 0);
+    s->lineSpeed = u32(f, pos(Reg::LineSpeed));
+    for (Motor motor : {Motor::One, Motor::Two}) {
+        const MotorRegisters r = motorRegisters(motor);
+        MotorState &m = s->motors[motor == Motor::One ? 0 : 1];
+        m.frequency = u32(f, pos(r.frequency));
+        m.direction = u16(f, pos(r.direction));
+        m.speed = u16(f, pos(r.speed));
+        m.brake = u16(f, pos(r.brake));
+        m.alarm = alarms ? u16(f, pos(r.alarm)) : 0;
+    }
+    return true;
+}
+
 QString parameterSummary(const QByteArray &f)
 {
-    if (f.size() < kParameterReplyLength)
+    ModuleState s;
+    if (!decodeState(f, &s))
         return QString();
-    const auto direction = [&](quint16 reg, const char *forward, const char *reverse) {
-        switch (u16(f, pos(reg))) {
+    const auto direction = [](const MotorState &m, const char *forward, const char *reverse) {
+        switch (m.direction) {
         case quint16(Direction::Forward):
             return QString::fromUtf8(forward);
         case quint16(Direction::Reverse):
@@ -80,15 +103,16 @@ QString parameterSummary(const QByteArray &f)
             return QString();
         }
     };
-    QString s;
-    s += QStringLiteral("波特率=%1 ").arg(u32(f, pos(Reg::LineSpeed)));
-    s += QStringLiteral("电机1PWM频率=%1 ").arg(u32(f, pos(Reg::Motor1Frequency)));
-    s += direction(Reg::Motor1Direction, "电机1正转 ", "电机1反转 ");
-    s += QStringLiteral("电机1速度=%1 ").arg(u16(f, pos(Reg::Motor1Speed)));
-    s += QStringLiteral("电机2PWM频率=%1 ").arg(u32(f, pos(Reg::Motor2Frequency)));
-    s += direction(Reg::Motor2Direction, "电机2正转 ", "电机2反转 ");
-    s += QStringLiteral("电机2速度=%1 ").arg(u16(f, pos(Reg::Motor2Speed)));
-    return s;
+    const MotorState &m1 = s.motors[0], &m2 = s.motors[1];
+    QString t;
+    t += QStringLiteral("波特率=%1 ").arg(s.lineSpeed);
+    t += QStringLiteral("电机1PWM频率=%1 ").arg(m1.frequency);
+    t += direction(m1, "电机1正转 ", "电机1反转 ");
+    t += QStringLiteral("电机1速度=%1 ").arg(m1.speed);
+    t += QStringLiteral("电机2PWM频率=%1 ").arg(m2.frequency);
+    t += direction(m2, "电机2正转 ", "电机2反转 ");
+    t += QStringLiteral("电机2速度=%1 ").arg(m2.speed);
+    return t;
 }
 
 QString hexText(const QByteArray &bytes)
