@@ -1,6 +1,6 @@
 #!/bin/sh
 # Installs the Debian 12 packages a task needs, and nothing when all are there.
-# Usage: scripts/install-deps.sh [build] [qt6] [shots] [fuzz] [package] [lint]
+# Usage: scripts/install-deps.sh [build] [qt6] [shots] [fuzz] [package] [lint] [wintool] [windows]
 set -eu
 
 packages="cmake g++ make pkg-config fonts-wqy-microhei qtbase5-dev qtbase5-dev-tools libqt5serialport5-dev qttools5-dev qttools5-dev-tools"
@@ -12,6 +12,8 @@ for profile in "$@"; do
     fuzz) packages="$packages clang libclang-rt-14-dev" ;;
     package) packages="$packages dpkg-dev file help2man" ;;
     lint) packages="$packages lintian appstream desktop-file-utils man-db" ;;
+    wintool) packages="$packages g++-mingw-w64-x86-64-posix mingw-w64-tools dpkg-dev xz-utils perl python3" ;;
+    windows) packages="$packages g++-mingw-w64-x86-64-posix mingw-w64-tools wine64 icoutils nsis zip" ;;
     *) echo "unknown profile: $profile" >&2; exit 2 ;;
     esac
 done
