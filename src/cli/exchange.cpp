@@ -123,8 +123,8 @@ void Link::sendTry()
     --m_triesLeft;
     ++m_x.tries;
     const qint64 now = m_age.elapsed();
-    while (!m_earlier.isEmpty() && (now - m_earlier.first().sentMs > kLateHorizonMs ||
-                                    m_earlier.size() > kEarlierKept))
+    while (!m_earlier.isEmpty() &&
+           (now - m_earlier.first().sentMs > kLateHorizonMs || m_earlier.size() > kEarlierKept))
         m_earlier.removeFirst();
     // What came unasked can only be a late reply to an earlier request, if any is due.
     const QByteArray held = m_pending + readPending();
@@ -205,8 +205,9 @@ void Link::take(const QByteArray &bytes)
         const Earlier e = m_earlier.at(p.earlier);
         const int lateMs = int(m_age.elapsed() - e.sentMs);
         m_earlier.remove(p.earlier);
-        trace(QStringLiteral("rx"), p.reply(m_received),
-              QStringLiteral("late reply to %1, %2 ms after it").arg(hexText(e.request)).arg(lateMs));
+        trace(
+            QStringLiteral("rx"), p.reply(m_received),
+            QStringLiteral("late reply to %1, %2 ms after it").arg(hexText(e.request)).arg(lateMs));
         if (!m_policy.reportLate) {
             // Not this request's: the awaited reply may still follow.
             m_received.remove(0, p.start + p.length);
@@ -228,7 +229,9 @@ void Link::take(const QByteArray &bytes)
     if (p.couldBeLate)
         forgetEarlier(m_x.request);
     trace(QStringLiteral("rx"), m_x.reply,
-          QStringLiteral("%1 ms%2").arg(m_x.rttMs, 0, 'f', 1).arg(p.couldBeLate ? QStringLiteral(", maybe late") : QString()));
+          QStringLiteral("%1 ms%2")
+              .arg(m_x.rttMs, 0, 'f', 1)
+              .arg(p.couldBeLate ? QStringLiteral(", maybe late") : QString()));
     if (p.status == Pairing::Exception) {
         m_x.exceptionCode = p.exceptionCode(m_received);
         finish(Exchange::Exception);
@@ -323,7 +326,8 @@ void Link::onError(QSerialPort::SerialPortError error)
     // other end of a pty closed.
     m_x.portGone = error == QSerialPort::ResourceError || error == QSerialPort::ReadError ||
                    error == QSerialPort::WriteError || error == QSerialPort::UnknownError;
-    trace(QStringLiteral("--"), {}, QStringLiteral("port error %1: %2").arg(int(error)).arg(m_x.portError));
+    trace(QStringLiteral("--"), {},
+          QStringLiteral("port error %1: %2").arg(int(error)).arg(m_x.portError));
     finish(Exchange::PortFailed);
 }
 

@@ -130,7 +130,8 @@ void Runner::fail(const Exchange &x)
         return;
     }
     case Exchange::Damaged:
-        failWith(3, Cli::tr("no valid reply after %1 tries: %2").arg(x.tries).arg(damageText(x.damage)));
+        failWith(
+            3, Cli::tr("no valid reply after %1 tries: %2").arg(x.tries).arg(damageText(x.damage)));
         return;
     case Exchange::PortFailed:
         failWith(2, x.portGone ? Cli::tr("the port went away")
@@ -275,7 +276,8 @@ void Runner::run(quint8 address)
             m_link.exchange(readRegistersFrame(quint8(a), Reg::LineSpeed, 2), commandPolicy(),
                             [this, a](const Exchange &x) {
                                 if (x.result == Exchange::Silent) {
-                                    failWith(3, Cli::tr("no module answers at bus address %1").arg(a));
+                                    failWith(3,
+                                             Cli::tr("no module answers at bus address %1").arg(a));
                                     return;
                                 }
                                 if (x.result != Exchange::Reply && x.result != Exchange::Exception)
@@ -333,8 +335,7 @@ void Runner::run(quint8 address)
             const int n = motorNumber(m_inv.motor);
             if (!alarm) {
                 if (m_inv.json)
-                    outJson({{QStringLiteral("motor"), n},
-                             {QStringLiteral("alarm_stood"), false}});
+                    outJson({{QStringLiteral("motor"), n}, {QStringLiteral("alarm_stood"), false}});
                 else
                     out(Cli::tr("no alarm stood on motor %1; nothing changed").arg(n));
                 finish(0);
@@ -406,8 +407,8 @@ void Runner::setAddress()
                 return fail(x);
             const int now = reportedAddress(x.reply);
             if (now != int(m_inv.value)) {
-                failWith(6, Cli::tr("the module acknowledged, but answers at bus address %1")
-                                .arg(now));
+                failWith(
+                    6, Cli::tr("the module acknowledged, but answers at bus address %1").arg(now));
                 return;
             }
             if (m_inv.json)
@@ -478,8 +479,8 @@ void Runner::listPorts()
 void Runner::findOnPort(int port)
 {
     if (port >= m_ports.size()) {
-        failWith(5, m_ports.isEmpty() ? Cli::tr("no serial port found")
-                                      : Cli::tr("no module found"));
+        failWith(5,
+                 m_ports.isEmpty() ? Cli::tr("no serial port found") : Cli::tr("no module found"));
         return;
     }
     // A port named by the user must open; listed ones that do not are passed over.
@@ -680,10 +681,8 @@ void Runner::scanLate(const Exchange &x, int address)
         const auto after = [this](const Found &f) {
             return f.lineSpeed == m_speeds.at(m_speedIndex) && f.address >= m_scanAddress;
         };
-        m_modules.erase(std::remove_if(m_modules.begin(), m_modules.end(), after),
-                        m_modules.end());
-        m_damaged.erase(std::remove_if(m_damaged.begin(), m_damaged.end(), after),
-                        m_damaged.end());
+        m_modules.erase(std::remove_if(m_modules.begin(), m_modules.end(), after), m_modules.end());
+        m_damaged.erase(std::remove_if(m_damaged.begin(), m_damaged.end(), after), m_damaged.end());
     } else if (m_speedIndex < m_speeds.size()) {
         // Already waiting the longest: the late one is credited to its own address, and
         // this address is asked again.
@@ -804,8 +803,10 @@ void Runner::summary(int status)
 {
     if (m_finished)
         return;
-    Summary s{m_sent, m_answered, m_timeouts, m_noise, m_cutOff, m_crcErrors, m_exceptions,
-              m_rttMin, m_answered > 0 ? m_rttSum / m_answered : 0, m_rttMax};
+    Summary s{m_sent,       m_answered, m_timeouts,
+              m_noise,      m_cutOff,   m_crcErrors,
+              m_exceptions, m_rttMin,   m_answered > 0 ? m_rttSum / m_answered : 0,
+              m_rttMax};
     if (m_inv.json)
         outJson(summaryJson(s));
     else if (m_inv.csv)

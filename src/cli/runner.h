@@ -35,8 +35,7 @@ private:
     Policy commandPolicy() const;
     void withAddress(const std::function<void(quint8)> &next);
     void run(quint8 address);
-    void command(const QByteArray &frame, const QString &doneText,
-                 const QJsonObject &extra = {});
+    void command(const QByteArray &frame, const QString &doneText, const QJsonObject &extra = {});
     void withAlarm(quint8 address, Motor motor, const std::function<void(bool)> &next);
     void checkAddress(const std::function<void()> &next);
     void setAddress();
