@@ -188,6 +188,10 @@ void tst_Cli::outcomes_data()
          R"(^\{"error":\{"message":"send needs[^\n]*"status":1\}\}\n$)", 0},
         {"speed out of range, in Chinese", "", "", "motor 1 forward 101", 1, "速度应为0-100", "", 0,
          "zh_CN.UTF-8"},
+        {"the parser's own error, in Chinese", "", "", "--bogus", 1, "未知选项“bogus”", "", 0,
+         "zh_CN.UTF-8"},
+        {"help in Chinese on every line", "", "", "--help", 0, "", R"(^(([^\n]*\p{Han}[^\n]*)?\n)+$)",
+         0, "zh_CN.UTF-8"},
         // The port will not open.
         {"no such port", "", "", "-p /dev/quarvex-none address", 2, "no such port", "", 0},
         {"port in use", "", "", "address", 2, "in use by another program", "", 0, "C.UTF-8", true},
