@@ -1,6 +1,7 @@
 #include "invocation.h"
 
 #include "device/fields.h"
+#include "strategy.h"
 
 #include <QCommandLineParser>
 
@@ -81,9 +82,9 @@ const OptionSpec kOptions[] = {
      QT_TRANSLATE_NOOP("Cli", "the module's bus address, 1-254; when absent, the module is "
                               "asked first")},
     {"t", "timeout", "MS",
-     QT_TRANSLATE_NOOP("Cli", "how long the module may take to begin its reply (default 1000); "
+     QT_TRANSLATE_NOOP("Cli", "how long the module may take to begin its reply (default %1); "
                               "the rest of a reply is waited for by its length at the line "
-                              "speed. find and scan probe with 45 and ask again with 1000 when "
+                              "speed. find and scan probe with %2 and ask again with %1 when "
                               "a reply comes late")},
     {"r", "retries", "N",
      QT_TRANSLATE_NOOP("Cli", "further tries after no reply or a damaged one, once the line is "
@@ -244,7 +245,10 @@ QString helpText()
         if (o.value)
             left += QLatin1Char(' ') + QLatin1String(o.value);
         left = left.leftJustified(kColumn - 1) + QLatin1Char(' ');
-        t += left + wrapped(Cli::tr(o.help), kColumn, kColumn) + QLatin1Char('\n');
+        QString help = Cli::tr(o.help);
+        if (help.contains(QLatin1String("%1")))
+            help = help.arg(kCommandTurnaroundMs).arg(kProbeTurnaroundMs);
+        t += left + wrapped(help, kColumn, kColumn) + QLatin1Char('\n');
     }
     t += QLatin1Char('\n') + Cli::tr("Commands:") + QLatin1Char('\n');
     // Every line carries words, so a translated help is translated on every line.

@@ -55,8 +55,8 @@
     </message>
     <message>
         <location filename="../invocation.cpp" line="84"/>
-        <source>how long the module may take to begin its reply (default 1000); the rest of a reply is waited for by its length at the line speed. find and scan probe with 45 and ask again with 1000 when a reply comes late</source>
-        <translation>模块开始应答前最多可用的毫秒数（默认 1000）；应答开始后，按其长度和波特率等待其余部分。find 和 scan 以 45 探测，应答来迟时以 1000 重新询问</translation>
+        <source>how long the module may take to begin its reply (default %1); the rest of a reply is waited for by its length at the line speed. find and scan probe with %2 and ask again with %1 when a reply comes late</source>
+        <translation>模块开始应答前最多可用的毫秒数（默认 %1）；应答开始后，按其长度和波特率等待其余部分。find 和 scan 以 %2 探测，应答来迟时以 %1 重新询问</translation>
     </message>
     <message>
         <location filename="../invocation.cpp" line="89"/>
