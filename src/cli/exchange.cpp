@@ -217,6 +217,8 @@ void Link::take(const QByteArray &bytes)
         }
         m_timer.stop();
         m_x.reply = p.reply(m_received);
+        // What follows it may be the next late reply.
+        m_pending = m_received.mid(p.start + p.length);
         m_x.lateRequest = e.request;
         m_x.lateMs = lateMs;
         finish(Exchange::Late);
