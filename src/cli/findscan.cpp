@@ -199,7 +199,7 @@ void Runner::scanNext(bool confirming)
 // address's. The probes wait longer from the late one on.
 void Runner::scanLate(const Exchange &x, int address)
 {
-    int late = quint8(x.lateRequest.at(0));
+    const int late = quint8(x.lateRequest.at(0));
     if (m_probeMs < m_ceilingMs) {
         m_probeMs = longerProbeMs(m_probeMs, x.lateMs, m_ceilingMs);
         m_link.trace(QStringLiteral("--"), {},
@@ -208,15 +208,14 @@ void Runner::scanLate(const Exchange &x, int address)
                          .arg(late)
                          .arg(x.lateMs)
                          .arg(m_probeMs));
-        // Past the last speed, or an address above this one: asked at the speed before.
-        // Otherwise this address's probe was spoilt too and is asked again.
-        if (m_speedIndex >= m_speeds.size() || (late > address && m_speedIndex > 0))
-            --m_speedIndex;
-        else
-            late = qMin(late, address);
-        m_scanAddress = qBound(m_inv.from, late, m_inv.to);
+        const ScanPlace place = rewindAfterLate({m_speedIndex, address}, late, int(m_speeds.size()),
+                                                m_inv.from, m_inv.to);
+        m_speedIndex = place.speedIndex;
+        m_scanAddress = place.address;
+        // What was found from there on is asked again.
         const auto after = [this](const Found &f) {
-            return f.lineSpeed == m_speeds.at(m_speedIndex) && f.address >= m_scanAddress;
+            const int speed = int(m_speeds.indexOf(f.lineSpeed));
+            return speed > m_speedIndex || (speed == m_speedIndex && f.address >= m_scanAddress);
         };
         m_modules.erase(std::remove_if(m_modules.begin(), m_modules.end(), after), m_modules.end());
         m_damaged.erase(std::remove_if(m_damaged.begin(), m_damaged.end(), after), m_damaged.end());
