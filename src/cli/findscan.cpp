@@ -29,11 +29,37 @@ void Runner::findOnPort(int port)
 void Runner::findAtSpeed(int port, int speed, bool confirming)
 {
     if (speed >= int(kSpeedOrder.size())) {
-        m_link.close();
-        findOnPort(port + 1);
+        if (m_lingered || m_probeMs >= m_ceilingMs) {
+            m_lingered = false;
+            m_slowestFirst = false;
+            m_link.close();
+            findOnPort(port + 1);
+            return;
+        }
+        // A slow module's reply to one of the probes may still be on its way; at which
+        // speed is not known, so they are all asked again, with time to answer.
+        // Probes older than the longest wait are not waited for.
+        m_lingered = true;
+        const int ms = int(qMax<qint64>(0, m_ceilingMs - m_passClock.elapsed()));
+        m_link.linger(ms, [=](const Exchange &x) {
+            if (x.result == Exchange::Late) {
+                // Likeliest from the last probes: the speeds are asked the other way round.
+                m_probeMs = m_ceilingMs;
+                m_slowestFirst = true;
+                m_link.trace(QStringLiteral("--"), {},
+                             QStringLiteral("a late reply: probing again, slowest speed first, "
+                                            "with a %1 ms wait")
+                                 .arg(m_probeMs));
+                findAtSpeed(port, 0, false);
+            } else {
+                findAtSpeed(port, speed, false);
+            }
+        });
         return;
     }
-    const quint32 baud = kSpeedOrder[speed];
+    const quint32 baud = kSpeedOrder[m_slowestFirst ? kSpeedOrder.size() - 1 - speed : speed];
+    if (speed == 0)
+        m_passClock.start();
     // A module heard at the old speed must not be reported at this one.
     if (!m_link.setBaud(baud)) {
         findAtSpeed(port, speed + 1, false);

@@ -62,6 +62,8 @@ private:
     int m_ceilingMs = kCommandTurnaroundMs;
 
     QStringList m_ports; // find
+    QElapsedTimer m_passClock;
+    bool m_slowestFirst = false;
 
     struct Found
     {
@@ -73,7 +75,7 @@ private:
     int m_speedIndex = 0;
     int m_scanAddress = 0;
     int m_scanned = 0;
-    bool m_lingered = false;
+    bool m_lingered = false; // find, scan: listened for late replies at the end
     QVector<Found> m_modules, m_damaged;
     QElapsedTimer m_scanClock;
 
