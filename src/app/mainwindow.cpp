@@ -7,6 +7,7 @@
 
 #include <QDateTime>
 #include <QDebug>
+#include <QDir>
 #include <QFileDialog>
 #include <QIntValidator>
 #include <QMenu>
@@ -85,6 +86,9 @@ MainWindow::MainWindow(QWidget *parent)
     logLayout->setPaintDevice(ui->textEditRead->viewport());
     log->setDocumentLayout(logLayout);
 
+    // A per-user link or a /dev/serial/by-id path is longer than the box is wide.
+    connect(ui->comboPort, &QComboBox::currentTextChanged, ui->comboPort, &QWidget::setToolTip);
+
     ui->textEditRead->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(ui->textEditRead, &QWidget::customContextMenuRequested, this, &MainWindow::showLogMenu);
 
@@ -153,8 +157,10 @@ bool MainWindow::saveLog(const QString &path, QString *error)
     QSaveFile file(path);
     if (file.open(QIODevice::WriteOnly)) {
         file.write(lines.join(QLatin1Char('\n')).toUtf8() + '\n');
-        if (file.commit())
+        if (file.commit()) {
+            appendLog(tr("日志已保存：") + QDir::toNativeSeparators(path) + QLatin1Char('\n'));
             return true;
+        }
     }
     if (error)
         *error = file.errorString();
