@@ -227,17 +227,18 @@ void tst_Cli::outcomes()
     if (holdPort)
         QVERIFY(other.open(QIODevice::ReadWrite));
     if (!before.isEmpty()) {
+        QVERIFY(before.startsWith("send "));
         sim.command(before);
-        QTest::qWait(100); // on the line before the program opens the port
+        // On the line before the program opens the port.
+        QVERIFY(sim.waitForSent(QByteArray::fromHex(before.mid(5))));
     }
     const Result r = ctl(QStringList{QStringLiteral("-p"), sim.path()} + args, lang);
     QVERIFY2(r.err.contains(message), qPrintable(r.err));
     QVERIFY2(QString::fromUtf8(r.out).contains(QRegularExpression(output)), r.out.constData());
     QCOMPARE(r.status, status);
-    // Anything late would have reached the module by the time the next command does.
-    QTest::qWait(50);
+    // The program has gone; the module logs what it left on the line in its own time.
     if (framesSent >= 0)
-        QCOMPARE(sim.received().size(), framesSent);
+        QTRY_COMPARE_WITH_TIMEOUT(sim.received().size(), framesSent, 10000);
 }
 
 void tst_Cli::reportedAddressRefused()
