@@ -2,8 +2,8 @@
 # Builds the tool and the virtual module, starts the module on a pseudo-terminal behind
 # a link of this user's own and the tool beside it. Arguments go to the module, e.g.
 # --modules 3,7,12@19200. Lines typed here go to the module (status, restart, alarm 1,
-# unplug, plug, help). With QUARVEX_SIM_BIN (and QUARVEX_BIN) set, the programs are
-# taken as built: nothing is installed or built.
+# unplug, plug, help). QUARVEX_SIM_LINK puts the link elsewhere. With QUARVEX_SIM_BIN
+# (and QUARVEX_BIN) set, the programs are taken as built: nothing is installed or built.
 set -eu
 cd "$(dirname "$0")/.."
 
