@@ -9,11 +9,13 @@
 #include <QDebug>
 #include <QDir>
 #include <QFileDialog>
+#include <QHeaderView>
 #include <QIntValidator>
 #include <QMenu>
 #include <QMessageBox>
 #include <QSaveFile>
 #include <QTimer>
+#include <QTreeView>
 
 #include <algorithm>
 
@@ -133,8 +135,18 @@ void MainWindow::showLogMenu(const QPoint &pos)
     menu->setAttribute(Qt::WA_DeleteOnClose);
     menu->addSeparator();
     menu->addAction(tr("保存日志…"), this, [this] {
-        const QString path = QFileDialog::getSaveFileName(
-            this, tr("保存日志"), QStringLiteral("quarvex-log.txt"), tr("文本文件 (*.txt)"));
+        QFileDialog dialog(this, tr("保存日志"), QStringLiteral("quarvex-log.txt"),
+                           tr("文本文件 (*.txt)"));
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        // Qt's own dialog, where the desktop offers none, opens with its date column
+        // too narrow for a date and a time.
+        if (auto *view = dialog.findChild<QTreeView *>()) {
+            view->header()->setSectionResizeMode(3, QHeaderView::ResizeToContents);
+            dialog.resize(dialog.width() * 5 / 4, dialog.height());
+        }
+        if (dialog.exec() != QDialog::Accepted)
+            return;
+        const QString path = dialog.selectedFiles().value(0);
         QString error;
         if (!path.isEmpty() && !saveLog(path, &error))
             QMessageBox::warning(this, tr("保存日志"), tr("日志保存失败：%1").arg(error));
