@@ -303,7 +303,7 @@ void tst_Cli::outcomes()
     if (before.startsWith("send ")) {
         // On the line, whole, before the program opens the port.
         sim.command(before);
-        QVERIFY(sim.waitForLog("tx " + before.mid(5)));
+        QVERIFY(sim.waitForSent(QByteArray::fromHex(before.mid(5))));
     } else if (!before.isEmpty()) {
         sim.command(before);
         QVERIFY(!sim.status().isEmpty()); // answered in turn: the command is done

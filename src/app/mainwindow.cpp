@@ -7,12 +7,15 @@
 
 #include <QDateTime>
 #include <QDebug>
+#include <QDir>
 #include <QFileDialog>
+#include <QHeaderView>
 #include <QIntValidator>
 #include <QMenu>
 #include <QMessageBox>
 #include <QSaveFile>
 #include <QTimer>
+#include <QTreeView>
 
 #include <algorithm>
 
@@ -85,6 +88,9 @@ MainWindow::MainWindow(QWidget *parent)
     logLayout->setPaintDevice(ui->textEditRead->viewport());
     log->setDocumentLayout(logLayout);
 
+    // A per-user link or a /dev/serial/by-id path is longer than the box is wide.
+    connect(ui->comboPort, &QComboBox::currentTextChanged, ui->comboPort, &QWidget::setToolTip);
+
     ui->textEditRead->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(ui->textEditRead, &QWidget::customContextMenuRequested, this, &MainWindow::showLogMenu);
 
@@ -129,8 +135,18 @@ void MainWindow::showLogMenu(const QPoint &pos)
     menu->setAttribute(Qt::WA_DeleteOnClose);
     menu->addSeparator();
     menu->addAction(tr("保存日志…"), this, [this] {
-        const QString path = QFileDialog::getSaveFileName(
-            this, tr("保存日志"), QStringLiteral("quarvex-log.txt"), tr("文本文件 (*.txt)"));
+        QFileDialog dialog(this, tr("保存日志"), QStringLiteral("quarvex-log.txt"),
+                           tr("文本文件 (*.txt)"));
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        // Qt's own dialog, where the desktop offers none, opens with its date column
+        // too narrow for a date and a time.
+        if (auto *view = dialog.findChild<QTreeView *>()) {
+            view->header()->setSectionResizeMode(3, QHeaderView::ResizeToContents);
+            dialog.resize(dialog.width() * 5 / 4, dialog.height());
+        }
+        if (dialog.exec() != QDialog::Accepted)
+            return;
+        const QString path = dialog.selectedFiles().value(0);
         QString error;
         if (!path.isEmpty() && !saveLog(path, &error))
             QMessageBox::warning(this, tr("保存日志"), tr("日志保存失败：%1").arg(error));
@@ -153,8 +169,10 @@ bool MainWindow::saveLog(const QString &path, QString *error)
     QSaveFile file(path);
     if (file.open(QIODevice::WriteOnly)) {
         file.write(lines.join(QLatin1Char('\n')).toUtf8() + '\n');
-        if (file.commit())
+        if (file.commit()) {
+            appendLog(tr("日志已保存：") + QDir::toNativeSeparators(path) + QLatin1Char('\n'));
             return true;
+        }
     }
     if (error)
         *error = file.errorString();

@@ -1,12 +1,15 @@
 #pragma once
 
 #include "device/commands.h"
+#include "link/linespeed.h"
 #include "link/replyframer.h"
 
 #include <QElapsedTimer>
 #include <QMainWindow>
 #include <QSerialPort>
 #include <QStringList>
+
+#include <functional>
 
 class QTimer;
 class PortWatch;
@@ -37,8 +40,14 @@ public:
     // Lines the traffic log keeps; the oldest go beyond it.
     static constexpr int kLogLimit = 100000;
     void setLogLimit(int lines);
-    // The log, oldest line first, under a line naming the time, port and line speed.
+    // The log, oldest line first, under a line naming the time, port and line speed;
+    // once it is saved, the log says where.
     bool saveLog(const QString &path, QString *error = nullptr);
+
+    // How the speed a driver really set on the opened line is read back. A pseudo-terminal
+    // never substitutes one, so a test stands in for a driver that does.
+    using LineSpeedReadBack = std::function<quint32(qintptr handle)>;
+    void setLineSpeedReadBack(LineSpeedReadBack readBack) { m_lineSpeedReadBack = readBack; }
 
 public slots:
     void slotReceived1();
@@ -88,4 +97,5 @@ private:
     QString m_portInUse;
     int m_logLimit = kLogLimit;
     PortWatch *m_portWatch;
+    LineSpeedReadBack m_lineSpeedReadBack = quarvex::actualLineSpeed;
 };

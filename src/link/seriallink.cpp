@@ -159,7 +159,7 @@ void MainWindow::openPort()
     ui->btnOpen->setText(tr("关闭串口"));
     ui->comboBaud->setEnabled(false);
     ui->comboPort->setEnabled(false);
-    const quint32 actual = actualLineSpeed(m_serial->handle());
+    const quint32 actual = m_lineSpeedReadBack(m_serial->handle());
     if (lineSpeedReplaced(quint32(m_serial->baudRate()), actual))
         appendLog(tr("串口实际波特率：%1，与所选不符").arg(actual) + QLatin1Char('\n'));
     // Whatever reached the port before this opening answers nothing sent from now on.
