@@ -1,0 +1,242 @@
+#include "link/crc16.h"
+#include "link/mbap.h"
+#include "link/telnetcodec.h"
+
+#include <QtTest>
+
+using namespace quarvex;
+
+namespace {
+
+QByteArray raw(const char *hex)
+{
+    return QByteArray::fromHex(hex);
+}
+
+QList<QByteArray> chunks(std::initializer_list<const char *> hex)
+{
+    QList<QByteArray> list;
+    for (const char *h : hex)
+        list += raw(h);
+    return list;
+}
+
+// Events as short words, so a table row can say what it expects.
+QStringList words(const QVector<TelnetCodec::Event> &events)
+{
+    QStringList list;
+    for (const TelnetCodec::Event &e : events) {
+        if (e.kind == TelnetCodec::Event::ComPortAccepted)
+            list += "accepted";
+        else if (e.kind == TelnetCodec::Event::ComPortRefused)
+            list += "refused";
+        else
+            list += QString("cmd%1:%2").arg(e.command).arg(QString(e.value.toHex()));
+    }
+    return list;
+}
+
+using Role = TelnetCodec::Role;
+
+} // namespace
+
+class tst_NetCodecs : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void telnetFeed_data();
+    void telnetFeed();
+    void telnetEncode_data();
+    void telnetEncode();
+    void telnetDataRoundTripInAnySplit();
+    void mbapClient_data();
+    void mbapClient();
+    void mbapFromRtu();
+    void mbapServerWrapsTheReply();
+};
+
+void tst_NetCodecs::telnetFeed_data()
+{
+    QTest::addColumn<int>("role");
+    QTest::addColumn<QList<QByteArray>>("received");
+    QTest::addColumn<QByteArray>("data");
+    QTest::addColumn<QByteArray>("reply");
+    QTest::addColumn<QStringList>("events");
+
+    const int client = int(Role::Client), server = int(Role::Server);
+    const QStringList none;
+    // Each end has sent start() before anything arrives.
+    QTest::newRow("IAC in data undoubled")
+        << client << chunks({"41ffff42"}) << raw("41ff42") << QByteArray() << none;
+    QTest::newRow("doubled IAC split across reads")
+        << client << chunks({"41ff", "ff42"}) << raw("41ff42") << QByteArray() << none;
+    QTest::newRow("NOP between data bytes")
+        << client << chunks({"41fff142"}) << raw("4142") << QByteArray() << none;
+    QTest::newRow("server accepts COM-PORT")
+        << client << chunks({"fffd2c"}) << QByteArray() << QByteArray() << QStringList{"accepted"};
+    QTest::newRow("server refuses COM-PORT")
+        << client << chunks({"fffe2c"}) << QByteArray() << QByteArray() << QStringList{"refused"};
+    QTest::newRow("baud acknowledged, split across reads")
+        << client << chunks({"fffa2c65", "0000", "2580ff", "f0"}) << QByteArray() << QByteArray()
+        << QStringList{"cmd1:00002580"};
+    QTest::newRow("doubled IAC inside a sub-negotiation")
+        << client << chunks({"fffa2c650000ffffffff", "fff0"}) << QByteArray() << QByteArray()
+        << QStringList{"cmd1:0000ffff"};
+    QTest::newRow("negotiation between data bytes, answered once")
+        << client << chunks({"41fffb03fffb0342"}) << raw("4142") << QByteArray() << none;
+    QTest::newRow("echo refused") << client << chunks({"fffb01"}) << QByteArray() << raw("fffe01")
+                                  << none;
+    QTest::newRow("unknown option asked of us refused")
+        << client << chunks({"fffd18"}) << QByteArray() << raw("fffc18") << none;
+    QTest::newRow("client's own codes ignored by the client")
+        << client << chunks({"fffa2c0100002580fff0"}) << QByteArray() << QByteArray() << none;
+    QTest::newRow("over-long sub-negotiation dropped, data resumes")
+        << client
+        << QList<QByteArray>{raw("fffa2c65") + QByteArray(300, '\x01') + raw("fff0"), raw("42")}
+        << raw("42") << QByteArray() << none;
+    QTest::newRow("server: client offers COM-PORT")
+        << server << chunks({"fffb2c"}) << QByteArray() << QByteArray() << QStringList{"accepted"};
+    QTest::newRow("server: client sets the speed")
+        << server << chunks({"fffa2c01", "00000960fff0"}) << QByteArray() << QByteArray()
+        << QStringList{"cmd1:00000960"};
+    QTest::newRow("server: client purges, data follows")
+        << server << chunks({"fffa2c0c03fff041"}) << raw("41") << QByteArray()
+        << QStringList{"cmd12:03"};
+}
+
+void tst_NetCodecs::telnetFeed()
+{
+    QFETCH(int, role);
+    QFETCH(QList<QByteArray>, received);
+    QFETCH(QByteArray, data);
+    QFETCH(QByteArray, reply);
+    QFETCH(QStringList, events);
+
+    TelnetCodec codec{Role(role)};
+    codec.start();
+    TelnetCodec::Output all;
+    for (const QByteArray &bytes : received) {
+        const TelnetCodec::Output out = codec.feed(bytes);
+        all.data += out.data;
+        all.reply += out.reply;
+        all.events += out.events;
+    }
+    QCOMPARE(all.data.toHex(), data.toHex());
+    QCOMPARE(all.reply.toHex(), reply.toHex());
+    QCOMPARE(words(all.events), events);
+}
+
+void tst_NetCodecs::telnetEncode_data()
+{
+    QTest::addColumn<QByteArray>("encoded");
+    QTest::addColumn<QByteArray>("expected");
+
+    TelnetCodec client(Role::Client), server(Role::Server);
+    QTest::newRow("client start") << client.start() << raw("fffb2cfffb00fffd00fffb03fffd03");
+    QTest::newRow("server start") << server.start() << raw("fffd2cfffb00fffd00fffb03fffd03");
+    QTest::newRow("set baud 9600") << client.setBaudRate(9600) << raw("fffa2c0100002580fff0");
+    QTest::newRow("server acknowledges 1200")
+        << server.setBaudRate(1200) << raw("fffa2c65000004b0fff0");
+    QTest::newRow("FF in a value doubled")
+        << client.setBaudRate(0xff00) << raw("fffa2c010000ffff00fff0");
+    QTest::newRow("8N1, no flow control")
+        << client.setLine8N1() << raw("fffa2c0208fff0fffa2c0301fff0fffa2c0401fff0fffa2c0501fff0");
+    QTest::newRow("data escaped") << TelnetCodec::escape(raw("01ff02ffff"))
+                                  << raw("01ffff02ffffffff");
+}
+
+void tst_NetCodecs::telnetEncode()
+{
+    QFETCH(QByteArray, encoded);
+    QFETCH(QByteArray, expected);
+    QCOMPARE(encoded.toHex(), expected.toHex());
+}
+
+// Every byte value, cut at every place: what one end escapes the other gets back whole.
+void tst_NetCodecs::telnetDataRoundTripInAnySplit()
+{
+    QByteArray data;
+    for (int i = 0; i < 256; ++i)
+        data += char(i);
+    data += raw("ffff00ff");
+    const QByteArray wire = TelnetCodec::escape(data);
+    for (int cut = 0; cut <= wire.size(); ++cut) {
+        TelnetCodec server(Role::Server);
+        QByteArray got = server.feed(wire.left(cut)).data;
+        got += server.feed(wire.mid(cut)).data;
+        QCOMPARE(got.toHex(), data.toHex());
+    }
+}
+
+void tst_NetCodecs::mbapClient_data()
+{
+    QTest::addColumn<QList<QByteArray>>("received");
+    QTest::addColumn<QByteArray>("rtu");
+    QTest::addColumn<int>("stale");
+    QTest::addColumn<bool>("broken");
+
+    // The request is transaction 1 at unit 1: read of registers 00-01.
+    const QByteArray reply = withCrc(raw("01030400002580"));
+    QTest::newRow("reply") << chunks({"00010000000701030400002580"}) << reply << 0 << false;
+    QTest::newRow("reply split inside the header and the PDU")
+        << chunks({"000100", "000007010304", "00002580"}) << reply << 0 << false;
+    QTest::newRow("exception reply")
+        << chunks({"000100000003018302"}) << withCrc(raw("018302")) << 0 << false;
+    QTest::newRow("transaction id mismatch")
+        << chunks({"00020000000701030400002580"}) << QByteArray() << 1 << false;
+    QTest::newRow("late reply before the awaited one")
+        << chunks({"000000000003018302", "00010000000701030400002580"}) << reply << 1 << false;
+    QTest::newRow("incomplete PDU waits")
+        << chunks({"0001000000070103040000"}) << QByteArray() << 0 << false;
+    QTest::newRow("short MBAP length")
+        << chunks({"00010000000101", "0103"}) << QByteArray() << 0 << true;
+    QTest::newRow("another protocol id")
+        << chunks({"00010001000701030400002580"}) << QByteArray() << 0 << true;
+    QTest::newRow("length beyond any PDU")
+        << chunks({"000100000100010304"}) << QByteArray() << 0 << true;
+}
+
+void tst_NetCodecs::mbapClient()
+{
+    QFETCH(QList<QByteArray>, received);
+    QFETCH(QByteArray, rtu);
+    QFETCH(int, stale);
+    QFETCH(bool, broken);
+
+    mbap::Client client;
+    QCOMPARE(client.request(withCrc(raw("010300000002"))).toHex(),
+             QByteArray("000100000006010300000002"));
+    mbap::Client::Output all;
+    for (const QByteArray &bytes : received) {
+        const mbap::Client::Output out = client.feed(bytes);
+        all.rtu += out.rtu;
+        all.staleReplies += out.staleReplies;
+        all.broken = all.broken || out.broken;
+    }
+    QCOMPARE(all.rtu.toHex(), rtu.toHex());
+    QCOMPARE(all.staleReplies, stale);
+    QCOMPARE(all.broken, broken);
+}
+
+void tst_NetCodecs::mbapFromRtu()
+{
+    QCOMPARE(mbap::fromRtu(withCrc(raw("07060006000a")), 0x1234).toHex(),
+             QByteArray("12340000000607060006000a"));
+    QVERIFY(mbap::fromRtu(raw("0103ab"), 1).isEmpty());
+}
+
+// The gateway end: a request read off the stream, answered with its own transaction id.
+void tst_NetCodecs::mbapServerWrapsTheReply()
+{
+    mbap::Stream stream;
+    const mbap::Stream::Output in = stream.feed(raw("beef00000006020300000002"));
+    QCOMPARE(in.adus.size(), 1);
+    QCOMPARE(mbap::toRtu(in.adus[0]).toHex(), withCrc(raw("020300000002")).toHex());
+    const QByteArray answer = withCrc(raw("02030400010002"));
+    QCOMPARE(mbap::fromRtu(answer, in.adus[0].transactionId).toHex(),
+             QByteArray("beef0000000702030400010002"));
+}
+
+QTEST_APPLESS_MAIN(tst_NetCodecs)
+#include "tst_netcodecs.moc"
