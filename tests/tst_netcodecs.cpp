@@ -32,6 +32,8 @@ QStringList words(const QVector<TelnetCodec::Event> &events)
             list += "refused";
         else
             list += QString("cmd%1:%2").arg(e.command).arg(QString(e.value.toHex()));
+        if (e.at > 0)
+            list.last() += QString("@%1").arg(e.at);
     }
     return list;
 }
@@ -100,9 +102,9 @@ void tst_NetCodecs::telnetFeed_data()
     QTest::newRow("server: client sets the speed")
         << server << chunks({"fffa2c01", "00000960fff0"}) << QByteArray() << QByteArray()
         << QStringList{"cmd1:00000960"};
-    QTest::newRow("server: client purges, data follows")
-        << server << chunks({"fffa2c0c03fff041"}) << raw("41") << QByteArray()
-        << QStringList{"cmd12:03"};
+    QTest::newRow("server: speed change between data bytes")
+        << server << chunks({"41fffa2c0100000960fff042"}) << raw("4142") << QByteArray()
+        << QStringList{"cmd1:00000960@1"};
 }
 
 void tst_NetCodecs::telnetFeed()

@@ -173,6 +173,7 @@ void TelnetCodec::comPortChanged(bool agreed, Output &out)
     Event e;
     e.kind = agreed ? Event::ComPortAccepted : Event::ComPortRefused;
     e.command = 0;
+    e.at = int(out.data.size());
     out.events += e;
 }
 
@@ -223,6 +224,7 @@ void TelnetCodec::onSubnegotiation(Output &out)
     e.kind = Event::ComPortCommand;
     e.command = fromServer ? quint8(code - kServerOffset) : code;
     e.value = m_sub.mid(1);
+    e.at = int(out.data.size());
     out.events += e;
 }
 

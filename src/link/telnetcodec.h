@@ -73,6 +73,9 @@ public:
         Kind kind = ComPortCommand;
         quint8 command = 0; // the client's code (0-12) whichever end sent it
         QByteArray value;   // undoubled
+        // Where it came in the data returned with it: a server applies a new line speed
+        // to the data bytes after this place only.
+        int at = 0;
 
         // SET-BAUDRATE's four bytes or a one-byte value, network order; 0 when neither.
         quint32 number() const;
