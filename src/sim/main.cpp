@@ -88,9 +88,9 @@ struct FaceOption
 
 constexpr FaceOption kFaces[] = {
     {Face::Tcp, "tcp",
-     "Instead of a pseudo-terminal, listen as a serial device server in transparent mode: raw "
-     "bytes over TCP, the far port fixed at the module's speed. [ADDR:]PORT, on 127.0.0.1 "
-     "unless ADDR is given; port 0 takes a free one."},
+     "Instead of a pseudo-terminal, listen on TCP as a serial device server in transparent "
+     "mode: raw bytes, the far port fixed at the module's speed. On 127.0.0.1 unless ADDR is "
+     "given; port 0 takes a free one, told on stdout."},
     {Face::Rfc2217, "rfc2217",
      "Likewise, as a serial device server speaking Telnet COM-PORT-CONTROL (RFC 2217): the "
      "client sets the far port's speed and the module hears only its own."},
