@@ -168,10 +168,10 @@ address and line speed over an RS-485 line (Modbus RTU).")
 set(_qtv "${Qt${QUARVEX_QT}Core_VERSION_MAJOR}.${Qt${QUARVEX_QT}Core_VERSION_MINOR}")
 if(QUARVEX_QT STREQUAL "6")
     set(CPACK_DEBIAN_PACKAGE_DEPENDS
-        "libqt6core6 (>= ${_qtv}), libqt6gui6 (>= ${_qtv}), libqt6widgets6 (>= ${_qtv}), libqt6serialport6 (>= ${_qtv}), qt6-qpa-plugins, libstdc++6, libc6")
+        "libqt6core6 (>= ${_qtv}), libqt6gui6 (>= ${_qtv}), libqt6widgets6 (>= ${_qtv}), libqt6serialport6 (>= ${_qtv}), libqt6network6 (>= ${_qtv}), qt6-qpa-plugins, libstdc++6, libc6")
 else()
     set(CPACK_DEBIAN_PACKAGE_DEPENDS
-        "libqt5core5a (>= ${_qtv}), libqt5gui5 (>= ${_qtv}) | libqt5gui5-gles (>= ${_qtv}), libqt5widgets5 (>= ${_qtv}), libqt5serialport5 (>= ${_qtv}), libstdc++6, libc6")
+        "libqt5core5a (>= ${_qtv}), libqt5gui5 (>= ${_qtv}) | libqt5gui5-gles (>= ${_qtv}), libqt5widgets5 (>= ${_qtv}), libqt5serialport5 (>= ${_qtv}), libqt5network5 (>= ${_qtv}), libstdc++6, libc6")
 endif()
 
 include(CPack)
