@@ -36,13 +36,13 @@ free_port() {
     python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'
 }
 
-# serve NAME MODE: ser2net in front of $dir/NAME (MODE tcp or telnet(rfc2217)); prints the port
+# serve NAME [telnet(rfc2217),]: ser2net in front of $dir/NAME, raw or RFC 2217; prints the port
 serve() {
     local port
     port=$(free_port)
     cat >>"$dir/ser2net.yaml" <<YAML
 connection: &$1
-  accepter: $2,tcp,127.0.0.1,$port
+  accepter: ${2:-}tcp,127.0.0.1,$port
   connector: serialdev,$(readlink -f "$dir/$1"),9600n81,local
   options:
     kickolduser: true
@@ -67,10 +67,10 @@ start_sim raw --baud 9600
 start_sim slow --baud 1200
 for n in 1 2 3 4; do start_sim "line$n" --address $((n * 50)); done
 : >"$dir/ser2net.yaml"
-raw=$(serve raw tcp)
-slow=$(serve slow 'telnet(rfc2217)')
+raw=$(serve raw)
+slow=$(serve slow 'telnet(rfc2217),')
 lines=()
-for n in 1 2 3 4; do lines+=("tcp://127.0.0.1:$(serve "line$n" tcp)"); done
+for n in 1 2 3 4; do lines+=("tcp://127.0.0.1:$(serve "line$n")"); done
 ser2net -n -d -c "$dir/ser2net.yaml" -P "$dir/ser2net.pid" >"$dir/ser2net.log" 2>&1 &
 pids+=($!)
 for _ in $(seq 50); do
