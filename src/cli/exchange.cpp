@@ -1,6 +1,7 @@
 #include "exchange.h"
 
 #include "link/crc16.h"
+#include "link/linespeed.h"
 #include "link/pairing.h"
 #include "link/replydecoder.h"
 #include "portwords.h"
@@ -35,6 +36,10 @@ void Link::open(const QString &name, quint32 baud, Opened done)
     m_extraWaitMs = 0;
     connect(m_port, &Transport::readyRead, this, &Link::onReadyRead);
     connect(m_port, &Transport::failed, this, &Link::onError);
+    connect(m_port, &Transport::lineSpeedConfirmed, this, [this](quint32 actual) {
+        if (lineSpeedReplaced(m_baud, actual))
+            emit speedReplaced(m_baud, actual);
+    });
     connect(m_port, &Transport::opened, this, [this] {
         Opened opened = std::move(m_opened);
         if (opened)

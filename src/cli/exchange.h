@@ -63,6 +63,11 @@ public:
     // Added to every try's wait: the network's share of the turnaround.
     void setExtraWaitMs(int ms) { m_extraWaitMs = ms; }
 
+signals:
+    // The far server set another line speed than the one asked for.
+    void speedReplaced(quint32 chosen, quint32 actual);
+
+public:
     using Done = std::function<void(const Exchange &)>;
     // The request without its CRC; done is called once, from the event loop.
     void exchange(const QByteArray &request, const Policy &policy, Done done);

@@ -80,13 +80,25 @@ Runner::Runner(const Invocation &invocation, QObject *parent)
     : QObject(parent), m_inv(invocation), m_link(invocation.verbose)
 {
     m_progress = stderrIsTerminal();
+    watchSpeed();
+}
+
+void Runner::watchSpeed()
+{
+    connect(&m_link, &Link::speedReplaced, this, [this](quint32 chosen, quint32 actual) {
+        complain(Cli::tr("the server runs the line at %1 bit/s, not at the %2 chosen")
+                     .arg(actual)
+                     .arg(chosen));
+    });
 }
 
 Runner::Runner(const Invocation &invocation, Sink *sink, std::function<void(int)> done,
                QObject *parent)
     : QObject(parent), m_inv(invocation), m_sink(sink), m_done(std::move(done)),
       m_link(invocation.verbose)
-{}
+{
+    watchSpeed();
+}
 
 void Runner::finish(int status)
 {

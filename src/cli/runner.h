@@ -38,6 +38,7 @@ public:
 
 private:
     void finish(int status);
+    void watchSpeed();
     void out(const QString &text);
     void outJson(const QJsonObject &o);
     void complain(const QString &text);

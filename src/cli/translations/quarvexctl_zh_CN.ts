@@ -513,5 +513,10 @@ motor 2      %4
         <source>address %1  the server&apos;s line speed</source>
         <translation>地址 %1  服务器的波特率</translation>
     </message>
+    <message>
+        <location filename="../runner.cpp" line="0"/>
+        <source>the server runs the line at %1 bit/s, not at the %2 chosen</source>
+        <translation>服务器把波特率设为 %1，与所选 %2 不符</translation>
+    </message>
 </context>
 </TS>
