@@ -142,7 +142,8 @@ if(UNIX AND NOT APPLE)
     endif()
     quarvex_man_page(quarvex-sim NAME "virtual Quarvex driver module on a pseudo-terminal"
                      INCLUDE ${_pkg}/quarvex-sim.h2m)
-    quarvex_man_page(quarvexctl NAME "command-line companion of quarvex")
+    quarvex_man_page(quarvexctl NAME "command-line companion of quarvex"
+                     INCLUDE ${_pkg}/quarvexctl.h2m)
 endif()
 
 set(CPACK_PACKAGE_NAME quarvex)
