@@ -2,9 +2,11 @@
 #include "link/crc16.h"
 #include "simprocess.h"
 
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSerialPort>
+#include <QTcpServer>
 #include <QtTest>
 
 #include <functional>
@@ -56,6 +58,14 @@ QJsonObject json(const QByteArray &line)
     return doc.object();
 }
 
+// A port on 127.0.0.1 that was free a moment ago: nothing listens there now.
+QString closedPort()
+{
+    QTcpServer s;
+    s.listen(QHostAddress::LocalHost, 0);
+    return QStringLiteral("tcp://127.0.0.1:%1").arg(s.serverPort());
+}
+
 } // namespace
 
 class tst_Cli : public QObject
@@ -69,6 +79,9 @@ private slots:
     void outcomes_data();
     void outcomes();
     void reportedAddressRefused();
+    void networkFailures_data();
+    void networkFailures();
+    void scanOfSeveralPorts();
 };
 
 void tst_Cli::framesOnTheWire_data()
@@ -201,6 +214,17 @@ void tst_Cli::outcomes_data()
          4},
         {"scan, empty line", "--silent", "", "scan --from 1 --to 5 --json", 5, "",
          R"(^\{"damaged":\[\],"modules":\[\]\}\n$)", 5},
+        // Across the network; the module's face stands in for the server.
+        {"read over tcp", "--tcp 127.0.0.1:0", "", "read", 0, "", read, 2},
+        {"find over tcp: the server's speed, tried once", "--tcp 127.0.0.1:0 --baud 1200", "",
+         "find --json", 0, "the line speed is the server's; trying that one only",
+         R"(^\{"address":1,"line_speed":null,"port":"tcp://)", 1},
+        {"find over rfc2217 at the slow speed", "--rfc2217 127.0.0.1:0 --baud 1200 --address 7", "",
+         "find --json", 0, "", R"(^\{"address":7,"line_speed":1200,"port":"rfc2217://)", -1},
+        {"address frames refused over modbus-tcp", "--modbus-tcp 127.0.0.1:0", "", "read", 1,
+         "the address frames need a transparent link: use tcp:// or rfc2217://", "", 0},
+        {"find over modbus-tcp by unit", "--modbus-tcp 127.0.0.1:0 --address 3", "", "find --json",
+         0, "", R"(^\{"address":3,"line_speed":9600,"port":"modbus-tcp://)", 3},
     };
     const auto words = [](const char *s) {
         return QString::fromUtf8(s).split(QLatin1Char(' '), Qt::SkipEmptyParts);
@@ -255,6 +279,72 @@ void tst_Cli::reportedAddressRefused()
              qPrintable(r.err));
     QTest::qWait(50);
     QCOMPARE(sim.received().size(), 1);
+}
+
+void tst_Cli::networkFailures_data()
+{
+    QTest::addColumn<QString>("port"); // empty: the module's
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<bool>("dropWhileOpen");
+    QTest::addColumn<QString>("message");
+
+    QTest::newRow("refused") << closedPort() << QStringList{"read"} << false
+                             << "connection refused";
+    QTest::newRow("no port number")
+        << "rfc2217://127.0.0.1" << QStringList{"read"} << false << "is not a network port";
+    QTest::newRow("dropped while watching")
+        << "" << QStringList{"watch", "--interval", "0"} << true << "was dropped";
+}
+
+void tst_Cli::networkFailures()
+{
+    QFETCH(QString, port);
+    QFETCH(QStringList, args);
+    QFETCH(bool, dropWhileOpen);
+    QFETCH(QString, message);
+    SimProcess sim({QStringLiteral("--tcp"), QStringLiteral("127.0.0.1:0")});
+    const Result r =
+        ctl(QStringList{QStringLiteral("-p"), port.isEmpty() ? sim.path() : port} + args, "C.UTF-8",
+            [&] {
+                if (dropWhileOpen) {
+                    QVERIFY(sim.waitForReceived(quarvex::withCrc(QByteArray::fromHex("0020"))));
+                    sim.command("quit");
+                }
+            });
+    QCOMPARE(r.status, 2);
+    QVERIFY2(r.err.contains(message), qPrintable(r.err));
+}
+
+// Given in this order, told in this order, each with its own result.
+void tst_Cli::scanOfSeveralPorts()
+{
+    SimProcess local({QStringLiteral("--address"), QStringLiteral("3")});
+    SimProcess server({QStringLiteral("--tcp"), QStringLiteral("127.0.0.1:0"),
+                       QStringLiteral("--address"), QStringLiteral("2")});
+    const QString refused = closedPort();
+    const Result r =
+        ctl({QStringLiteral("-p"), local.path() + QLatin1Char(',') + refused, QStringLiteral("-p"),
+             server.path(), QStringLiteral("scan"), QStringLiteral("--from"), QStringLiteral("1"),
+             QStringLiteral("--to"), QStringLiteral("3"), QStringLiteral("--json")});
+    QCOMPARE(r.status, 2);
+    const QJsonArray ports = json(r.out).value(QStringLiteral("ports")).toArray();
+    QCOMPARE(ports.size(), 3);
+    const QString found[] = {QStringLiteral(R"([{"address":3,"line_speed":9600}])"), QString(),
+                             QStringLiteral(R"([{"address":2,"line_speed":null}])")};
+    const QString names[] = {local.path(), refused, server.path()};
+    for (int i = 0; i < 3; ++i) {
+        const QJsonObject o = ports.at(i).toObject();
+        QCOMPARE(o.value(QStringLiteral("port")).toString(), names[i]);
+        const QJsonArray modules = o.value(QStringLiteral("modules")).toArray();
+        QCOMPARE(QString::fromUtf8(QJsonDocument(modules).toJson(QJsonDocument::Compact)),
+                 found[i].isEmpty() ? QStringLiteral("[]") : found[i]);
+    }
+    QVERIFY2(ports.at(1)
+                 .toObject()
+                 .value(QStringLiteral("error"))
+                 .toString()
+                 .contains(QLatin1String("connection refused")),
+             r.out.constData());
 }
 
 QTEST_GUILESS_MAIN(tst_Cli)

@@ -66,6 +66,9 @@ private slots:
     void unplugIsNoticedWithoutTheScan();
     void motorsFollowTheButtons();
     void settingsTakeEffect();
+    void overTheNetwork_data();
+    void overTheNetwork();
+    void droppedConnectionClosesThePort();
 };
 
 void tst_E2E::speedsAndFaults_data()
@@ -180,6 +183,53 @@ void tst_E2E::settingsTakeEffect()
     r.click("btnOpen");
     QVERIFY(r.connect(QStringLiteral("19200")));
     QCOMPARE(r.get<QLineEdit>("lineEdit_addr")->text(), QStringLiteral("5"));
+}
+
+void tst_E2E::overTheNetwork_data()
+{
+    QTest::addColumn<QString>("face");
+    QTest::addColumn<int>("moduleBaud");
+    QTest::addColumn<QString>("chosenBaud");
+    QTest::addColumn<QString>("told"); // the line opening adds before the request
+
+    QTest::newRow("tcp") << "--tcp" << 9600 << "19200"
+                         << "波特率由网络另一端的串口服务器决定，所选 19200 未生效";
+    // The far port is set to the chosen speed, which the module hears.
+    QTest::newRow("rfc2217") << "--rfc2217" << 1200 << "1200"
+                             << "";
+    QTest::newRow("modbus-tcp") << "--modbus-tcp" << 9600 << "9600"
+                                << "波特率由网络另一端的串口服务器决定，所选 9600 未生效";
+}
+
+void tst_E2E::overTheNetwork()
+{
+    QFETCH(QString, face);
+    QFETCH(int, moduleBaud);
+    QFETCH(QString, chosenBaud);
+    QFETCH(QString, told);
+    Rig r({face, QStringLiteral("127.0.0.1:0"), QStringLiteral("--baud"),
+           QString::number(moduleBaud)});
+    QVERIFY2(r.sim.path().contains(QLatin1String("://127.0.0.1:")), qPrintable(r.sim.path()));
+    QVERIFY2(r.connect(chosenBaud), qPrintable(r.log()));
+    const QStringList lines = r.lines();
+    if (face == QLatin1String("--modbus-tcp")) {
+        // No address report over a gateway: the frame is refused, the controls open.
+        QCOMPARE(lines.first(), QStringLiteral("地址帧需要透明链路：请使用 tcp:// 或 rfc2217://"));
+    } else {
+        QCOMPARE(lines.first(), QStringLiteral("当前从机地址：1"));
+    }
+    QCOMPARE(lines.filter(QStringLiteral("波特率")).join(QLatin1Char('|')), told);
+    QVERIFY(r.readAll(factory(quint32(moduleBaud))));
+}
+
+void tst_E2E::droppedConnectionClosesThePort()
+{
+    Rig r({QStringLiteral("--tcp"), QStringLiteral("127.0.0.1:0")});
+    QVERIFY(r.connect());
+    r.sim.command("quit");
+    QTRY_VERIFY(r.isClosed());
+    QCOMPARE(r.lines().first(),
+             QStringLiteral("串口已断开：%1（网络连接已断开）").arg(r.sim.path()));
 }
 
 QTEST_MAIN(tst_E2E)

@@ -1,8 +1,10 @@
 #include "exchange.h"
 
 #include "link/crc16.h"
+#include "link/linespeed.h"
 #include "link/pairing.h"
 #include "link/replydecoder.h"
+#include "portwords.h"
 #include "strategy.h"
 
 #include <QTime>
@@ -23,35 +25,53 @@ Link::Link(bool verbose, QObject *parent) : QObject(parent), m_verbose(verbose)
     m_timer.setSingleShot(true);
     m_timer.setTimerType(Qt::PreciseTimer);
     connect(&m_timer, &QTimer::timeout, this, &Link::onTimeout);
-    connect(&m_port, &QSerialPort::readyRead, this, &Link::onReadyRead);
-    connect(&m_port, &QSerialPort::errorOccurred, this, &Link::onError);
 }
 
-bool Link::open(const QString &name, quint32 baud, OpenFailure *failure, QString *errorText)
+void Link::open(const QString &name, quint32 baud, Opened done)
 {
-    m_port.setPortName(name);
-    if (!m_port.open(QIODevice::ReadWrite)) {
-        *failure = classifyOpenFailure(m_port.error(), probeNode(name));
-        *errorText = m_port.errorString();
-        return false;
+    close();
+    delete m_port;
+    m_port = createTransport(name, this);
+    m_lost.clear();
+    m_extraWaitMs = 0;
+    connect(m_port, &Transport::readyRead, this, &Link::onReadyRead);
+    connect(m_port, &Transport::failed, this, &Link::onError);
+    connect(m_port, &Transport::lineSpeedConfirmed, this, [this](quint32 actual) {
+        if (lineSpeedReplaced(m_baud, actual))
+            emit speedReplaced(m_baud, actual);
+    });
+    connect(m_port, &Transport::opened, this, [this] {
+        Opened opened = std::move(m_opened);
+        if (opened)
+            opened(nullptr);
+    });
+    switch (m_port->open(baud)) {
+    case Transport::Opening::Open:
+        m_baud = baud;
+        done(nullptr);
+        return;
+    case Transport::Opening::Pending:
+        m_baud = baud;
+        m_opened = std::move(done);
+        return;
+    case Transport::Opening::Failed: {
+        const TransportError e = m_port->error();
+        done(&e);
+        return;
     }
-    m_port.setDataBits(QSerialPort::Data8);
-    m_port.setParity(QSerialPort::NoParity);
-    m_port.setStopBits(QSerialPort::OneStop);
-    m_port.setFlowControl(QSerialPort::NoFlowControl);
-    if (!setBaud(baud)) {
-        // Left open, the port would refuse the next opening as already open.
-        *failure = OpenFailure::Other;
-        *errorText = m_port.errorString();
-        m_port.close();
-        return false;
     }
-    return true;
+}
+
+void Link::close()
+{
+    m_opened = nullptr;
+    if (m_port)
+        m_port->close();
 }
 
 bool Link::setBaud(quint32 baud)
 {
-    if (!m_port.setBaudRate(qint32(baud)))
+    if (!m_port->setLineSpeed(baud))
         return false;
     m_baud = baud;
     return true;
@@ -64,6 +84,7 @@ void Link::exchange(const QByteArray &request, const Policy &policy, Done done)
     m_x = Exchange();
     m_x.request = withCrc(request);
     m_policy = policy;
+    m_policy.waitMs += m_extraWaitMs;
     m_done = std::move(done);
     m_triesLeft = 1 + qMax(0, policy.retries);
     m_sawCrcFailure = false;
@@ -76,14 +97,19 @@ void Link::sendTry()
     ++m_x.tries;
     // Whatever is waiting belongs to nothing we are about to ask. (Bytes that came while
     // idle were read and dropped by onReadyRead already.)
-    m_port.clear(QSerialPort::Input);
+    m_port->clearInput();
     m_received.clear();
     m_heard = false;
     m_endMs = m_policy.waitMs;
     trace(QStringLiteral("tx"), m_x.request);
     m_clock.start();
-    if (m_port.write(m_x.request) != m_x.request.size()) {
-        m_x.portError = m_port.errorString();
+    if (!m_lost.isEmpty()) {
+        m_x.portError = m_lost;
+        finish(Exchange::PortFailed);
+        return;
+    }
+    if (m_port->write(m_x.request) != m_x.request.size()) {
+        m_x.portError = m_port->error().text;
         finish(Exchange::PortFailed);
         return;
     }
@@ -92,7 +118,7 @@ void Link::sendTry()
 
 void Link::onReadyRead()
 {
-    const QByteArray bytes = m_port.readAll();
+    const QByteArray bytes = m_port->readAll();
     if (!m_busy || !m_timer.isActive())
         return;
     m_received += bytes;
@@ -151,12 +177,25 @@ void Link::onTimeout()
     finish(silent ? Exchange::Silent : Exchange::Damaged);
 }
 
-void Link::onError(QSerialPort::SerialPortError error)
+void Link::onError(const TransportError &error)
 {
-    if (error == QSerialPort::NoError || error == QSerialPort::TimeoutError || !m_busy)
+    if (error.kind == TransportError::TimedOut)
         return;
+    if (m_opened) {
+        // Still connecting.
+        Opened opened = std::move(m_opened);
+        opened(&error);
+        return;
+    }
+    const QString text = portFailureText(m_port->name(), error);
+    if (!m_busy) {
+        // Told with the next request, which could not go.
+        if (error.closes())
+            m_lost = text;
+        return;
+    }
     m_timer.stop();
-    m_x.portError = m_port.errorString();
+    m_x.portError = text;
     finish(Exchange::PortFailed);
 }
 

@@ -1,11 +1,10 @@
 #pragma once
 
-#include "link/porterror.h"
+#include "link/transport.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QObject>
-#include <QSerialPort>
 #include <QTimer>
 
 #include <functional>
@@ -43,7 +42,7 @@ struct Exchange
     QString portError;
 };
 
-// The serial port and one request at a time: drain, send, pair the reply, try again.
+// The port (serial or network) and one request at a time: drain, send, pair the reply, try again.
 // Event driven: readyRead and a timer in the caller's event loop.
 class Link : public QObject
 {
@@ -52,12 +51,23 @@ class Link : public QObject
 public:
     explicit Link(bool verbose, QObject *parent = nullptr);
 
-    bool open(const QString &name, quint32 baud, OpenFailure *failure, QString *errorText);
-    void close() { m_port.close(); }
+    // done gets null when the port is open, else why not; called at once for a serial
+    // port, from the event loop for a network one.
+    using Opened = std::function<void(const TransportError *failure)>;
+    void open(const QString &name, quint32 baud, Opened done);
+    void close();
     // False, the port still at its old speed, when the port refuses this one.
     bool setBaud(quint32 baud);
     quint32 baud() const { return m_baud; }
+    const Transport *port() const { return m_port; }
+    // Added to every try's wait: the network's share of the turnaround.
+    void setExtraWaitMs(int ms) { m_extraWaitMs = ms; }
 
+signals:
+    // The far server set another line speed than the one asked for.
+    void speedReplaced(quint32 chosen, quint32 actual);
+
+public:
     using Done = std::function<void(const Exchange &)>;
     // The request without its CRC; done is called once, from the event loop.
     void exchange(const QByteArray &request, const Policy &policy, Done done);
@@ -66,11 +76,14 @@ private:
     void sendTry();
     void onReadyRead();
     void onTimeout();
-    void onError(QSerialPort::SerialPortError error);
+    void onError(const TransportError &error);
     void finish(Exchange::Result result);
     void trace(const QString &what, const QByteArray &bytes, const QString &note = {}) const;
 
-    QSerialPort m_port;
+    Transport *m_port = nullptr;
+    Opened m_opened;
+    int m_extraWaitMs = 0;
+    QString m_lost; // why the port failed while no request was out
     QTimer m_timer;
     QElapsedTimer m_clock;
     bool m_verbose;

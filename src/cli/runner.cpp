@@ -3,6 +3,7 @@
 #include "device/fields.h"
 #include "device/frames.h"
 #include "link/replydecoder.h"
+#include "portwords.h"
 #include "report.h"
 #include "strategy.h"
 
@@ -13,6 +14,7 @@
 #include <QSerialPortInfo>
 #include <QTime>
 #include <QTimer>
+#include <QtEndian>
 
 #include <cstdio>
 
@@ -24,19 +26,19 @@ namespace quarvex::cli {
 
 namespace {
 
-void out(const QString &text)
+void print(const QString &text)
 {
     std::fputs(text.toLocal8Bit().constData(), stdout);
     if (!text.endsWith(QLatin1Char('\n')))
         std::fputc('\n', stdout);
 }
 
-void outJson(const QJsonObject &o)
+void printJson(const QJsonObject &o)
 {
     std::fputs((compact(o) + '\n').constData(), stdout);
 }
 
-void complain(const QString &text)
+void printError(const QString &text)
 {
     std::fprintf(stderr, "quarvexctl: %s\n", text.toLocal8Bit().constData());
 }
@@ -78,6 +80,24 @@ Runner::Runner(const Invocation &invocation, QObject *parent)
     : QObject(parent), m_inv(invocation), m_link(invocation.verbose)
 {
     m_progress = stderrIsTerminal();
+    watchSpeed();
+}
+
+void Runner::watchSpeed()
+{
+    connect(&m_link, &Link::speedReplaced, this, [this](quint32 chosen, quint32 actual) {
+        complain(Cli::tr("the server runs the line at %1 bit/s, not at the %2 chosen")
+                     .arg(actual)
+                     .arg(chosen));
+    });
+}
+
+Runner::Runner(const Invocation &invocation, Sink *sink, std::function<void(int)> done,
+               QObject *parent)
+    : QObject(parent), m_inv(invocation), m_sink(sink), m_done(std::move(done)),
+      m_link(invocation.verbose)
+{
+    watchSpeed();
 }
 
 void Runner::finish(int status)
@@ -85,8 +105,37 @@ void Runner::finish(int status)
     if (m_finished)
         return;
     m_finished = true;
+    if (m_done) {
+        m_link.close();
+        m_done(status);
+        return;
+    }
     std::fflush(stdout);
     QCoreApplication::exit(status);
+}
+
+void Runner::out(const QString &text)
+{
+    if (m_sink)
+        m_sink->out << text;
+    else
+        print(text);
+}
+
+void Runner::outJson(const QJsonObject &o)
+{
+    if (m_sink)
+        m_sink->json << o;
+    else
+        printJson(o);
+}
+
+void Runner::complain(const QString &text)
+{
+    if (m_sink)
+        m_sink->err << text;
+    else
+        printError(text);
 }
 
 void Runner::progress(const QString &line)
@@ -120,42 +169,45 @@ void Runner::fail(const Exchange &x)
         finish(3);
         return;
     case Exchange::PortFailed:
-        complain(Cli::tr("the port failed: %1").arg(x.portError));
+        complain(x.portError);
         finish(2);
         return;
     }
 }
 
-bool Runner::openPort(const QString &name, quint32 baud, bool reportFailure)
+void Runner::openPort(const QString &name, quint32 baud, bool reportFailure,
+                      const std::function<void(bool)> &next)
 {
-    OpenFailure why = OpenFailure::Other;
-    QString text;
-    if (m_link.open(name, baud, &why, &text))
-        return true;
-    if (!reportFailure)
+    m_link.open(name, baud, [=](const TransportError *failure) {
+        if (!failure) {
+            // Over a network every try waits for the round trip too, unless -t says how long.
+            const int roundTrip = m_link.port()->roundTripMs();
+            if (m_link.port()->scheme() != Scheme::Serial && !m_inv.timeoutGiven)
+                m_link.setExtraWaitMs(networkWaitMs(roundTrip));
+            next(true);
+            return;
+        }
+        if (reportFailure) {
+            complain(portFailureText(name, *failure));
+            finish(2);
+        }
+        next(false);
+    });
+}
+
+// A Modbus TCP gateway takes bus address 0 for a broadcast and never answers it: the
+// address frames are refused before anything is sent.
+bool Runner::refuseAddressFrames()
+{
+    const bool addressFrames = m_inv.verb == Verb::Address || m_inv.verb == Verb::SetAddress ||
+                               (m_inv.needsAddress() && !m_inv.address) ||
+                               (m_inv.verb == Verb::Send && !m_inv.frame.isEmpty() &&
+                                quint8(m_inv.frame.at(0)) == kAddressFrameBus);
+    if (!addressFrames || parsePortName(m_inv.port).scheme != Scheme::ModbusTcp)
         return false;
-    switch (why) {
-    case OpenFailure::NotFound:
-        complain(Cli::tr("cannot open %1: no such port").arg(name));
-        break;
-    case OpenFailure::Permission:
-#ifdef Q_OS_LINUX
-        complain(Cli::tr("cannot open %1: permission denied; add your user to the dialout group "
-                         "and log in again")
-                     .arg(name));
-#else
-        complain(Cli::tr("cannot open %1: permission denied").arg(name));
-#endif
-        break;
-    case OpenFailure::InUse:
-        complain(Cli::tr("cannot open %1: in use by another program").arg(name));
-        break;
-    case OpenFailure::Other:
-        complain(Cli::tr("cannot open %1: %2").arg(name, text));
-        break;
-    }
-    finish(2);
-    return false;
+    complain(Cli::tr("the address frames need a transparent link: use tcp:// or rfc2217://"));
+    finish(1);
+    return true;
 }
 
 Policy Runner::commandPolicy() const
@@ -182,10 +234,26 @@ void Runner::start()
     default:
         break;
     }
-    if (!openPort(m_inv.port, m_inv.baud, true))
+    if (refuseAddressFrames())
         return;
+    if (m_inv.verb == Verb::Scan && m_inv.ports.size() > 1) {
+        scanPorts();
+        return;
+    }
+    openPort(m_inv.port, m_inv.baud, true, [this](bool ok) {
+        if (ok)
+            opened();
+    });
+}
+
+void Runner::opened()
+{
     if (m_inv.verb == Verb::Scan) {
-        if (m_inv.allSpeeds)
+        m_serverSpeed = !m_link.port()->setsLineSpeed();
+        if (m_serverSpeed && m_inv.allSpeeds)
+            complain(Cli::tr("%1: the line speed is the server's; scanning at that one only")
+                         .arg(m_inv.port));
+        if (m_inv.allSpeeds && !m_serverSpeed)
             m_speeds = QVector<quint32>(kSpeedOrder.begin(), kSpeedOrder.end());
         else
             m_speeds = {m_inv.baud};
@@ -361,22 +429,81 @@ void Runner::findOnPort(int port)
         return;
     }
     // A port named by the user must open; listed ones that do not are passed over.
-    if (!openPort(m_ports.at(port), kSpeedOrder[0], !m_inv.port.isEmpty())) {
-        if (!m_finished)
-            findOnPort(port + 1);
-        return;
-    }
-    findAtSpeed(port, 0);
+    openPort(m_ports.at(port), kSpeedOrder[0], !m_inv.port.isEmpty(), [=](bool ok) {
+        if (!ok) {
+            if (!m_finished)
+                findOnPort(port + 1);
+            return;
+        }
+        const Transport *t = m_link.port();
+        if (!t->carriesAddressFrames()) {
+            findUnit(port, int(fieldSpec(Field::Address).min));
+            return;
+        }
+        m_serverSpeed = !t->setsLineSpeed();
+        if (m_serverSpeed)
+            complain(Cli::tr("%1: the line speed is the server's; trying that one only")
+                         .arg(m_ports.at(port)));
+        findAtSpeed(port, 0);
+    });
 }
 
-void Runner::findAtSpeed(int port, int speed)
+// Through a gateway: the first unit that answers a read of registers 00-01.
+void Runner::findUnit(int port, int address)
 {
-    if (speed >= int(kSpeedOrder.size())) {
+    if (address > int(fieldSpec(Field::Address).max)) {
         m_link.close();
         findOnPort(port + 1);
         return;
     }
-    const quint32 baud = kSpeedOrder[speed];
+    progress(Cli::tr("%1 unit %2 ...").arg(m_ports.at(port)).arg(address));
+    const Policy policy{m_inv.timeoutGiven ? m_inv.timeoutMs : scanWaitMs(m_inv.baud),
+                        !m_inv.timeoutGiven, m_inv.retries, false};
+    m_link.exchange(readRegistersFrame(quint8(address), Reg::LineSpeed, 2), policy,
+                    [=](const Exchange &x) {
+                        switch (x.result) {
+                        case Exchange::Silent:
+                        case Exchange::Damaged:
+                            findUnit(port, address + 1);
+                            return;
+                        case Exchange::Reply:
+                            // Registers 00-01: the speed the module keeps.
+                            found(port, address, qFromBigEndian<quint32>(x.reply.constData() + 3));
+                            return;
+                        case Exchange::Exception:
+                            found(port, address, 0);
+                            return;
+                        case Exchange::PortFailed:
+                            progress(QString());
+                            fail(x);
+                            return;
+                        }
+                    });
+}
+
+void Runner::found(int port, int address, quint32 lineSpeed)
+{
+    progress(QString());
+    const QJsonValue speed = lineSpeed ? QJsonValue(qint64(lineSpeed)) : QJsonValue();
+    if (m_inv.json)
+        outJson({{QStringLiteral("port"), m_ports.at(port)},
+                 {QStringLiteral("line_speed"), speed},
+                 {QStringLiteral("address"), address}});
+    else if (lineSpeed)
+        out(Cli::tr("%1  %2 bit/s  address %3").arg(m_ports.at(port)).arg(lineSpeed).arg(address));
+    else
+        out(Cli::tr("%1  the server's line speed  address %2").arg(m_ports.at(port)).arg(address));
+    finish(0);
+}
+
+void Runner::findAtSpeed(int port, int speed)
+{
+    if (speed >= int(kSpeedOrder.size()) || (m_serverSpeed && speed > 0)) {
+        m_link.close();
+        findOnPort(port + 1);
+        return;
+    }
+    const quint32 baud = m_serverSpeed ? m_inv.baud : kSpeedOrder[speed];
     // A module heard at the old speed must not be reported at this one.
     if (!m_link.setBaud(baud)) {
         findAtSpeed(port, speed + 1);
@@ -390,27 +517,69 @@ void Runner::findAtSpeed(int port, int speed)
         case Exchange::Silent:
             findAtSpeed(port, speed + 1);
             return;
-        case Exchange::Reply: {
-            progress(QString());
-            const int address = reportedAddress(x.reply);
-            if (m_inv.json)
-                outJson({{QStringLiteral("port"), m_ports.at(port)},
-                         {QStringLiteral("line_speed"), qint64(baud)},
-                         {QStringLiteral("address"), address}});
-            else
-                out(Cli::tr("%1  %2 bit/s  address %3")
-                        .arg(m_ports.at(port))
-                        .arg(baud)
-                        .arg(address));
-            finish(0);
+        case Exchange::Reply:
+            found(port, reportedAddress(x.reply), m_serverSpeed ? 0 : baud);
             return;
-        }
         default:
             progress(QString());
             fail(x);
             return;
         }
     });
+}
+
+// Each port has its runner, all in this one event loop: the lines are scanned at once.
+void Runner::scanPorts()
+{
+    const int n = int(m_inv.ports.size());
+    m_lineSinks.assign(std::size_t(n), Sink());
+    m_lineStatus.fill(-1, n);
+    m_linesLeft = n;
+    progress(Cli::tr("scanning %1 ports ...").arg(n));
+    for (int i = 0; i < n; ++i) {
+        Invocation one = m_inv;
+        one.port = m_inv.ports.at(i);
+        one.ports = QStringList{one.port};
+        auto *line = new Runner(
+            one, &m_lineSinks[std::size_t(i)],
+            [this, i](int status) {
+                m_lineStatus[i] = status;
+                if (--m_linesLeft == 0)
+                    portsScanned();
+            },
+            this);
+        QTimer::singleShot(0, line, &Runner::start);
+    }
+}
+
+// Results grouped by port, in the order the ports were given.
+void Runner::portsScanned()
+{
+    progress(QString());
+    QJsonArray ports;
+    for (int i = 0; i < m_inv.ports.size(); ++i) {
+        const QString &port = m_inv.ports.at(i);
+        const Sink &sink = m_lineSinks[std::size_t(i)];
+        if (m_inv.json) {
+            QJsonObject o = sink.json.value(0);
+            o.insert(QStringLiteral("port"), port);
+            if (m_lineStatus.at(i) == 2)
+                o.insert(QStringLiteral("error"), sink.err.join(QLatin1Char('\n')));
+            ports.append(o);
+        } else {
+            out(port);
+            for (const QString &line : sink.out)
+                out(QStringLiteral("  ") + line);
+        }
+        for (const QString &e : sink.err)
+            complain(e.contains(port) ? e : port + QStringLiteral(": ") + e);
+    }
+    if (m_inv.json)
+        outJson({{QStringLiteral("ports"), ports}});
+    if (m_lineStatus.contains(2))
+        finish(2);
+    else
+        finish(m_lineStatus.contains(0) ? 0 : 5);
 }
 
 void Runner::scanNext()
@@ -451,10 +620,10 @@ void Runner::scanNext()
                         switch (x.result) {
                         case Exchange::Reply:
                         case Exchange::Exception:
-                            m_modules.append({address, baud});
+                            m_modules.append({address, m_serverSpeed ? 0 : baud});
                             break;
                         case Exchange::Damaged:
-                            m_damaged.append({address, baud});
+                            m_damaged.append({address, m_serverSpeed ? 0 : baud});
                             break;
                         case Exchange::Silent:
                             break;
@@ -476,15 +645,18 @@ void Runner::scanDone()
         const auto list = [](const QVector<Found> &found) {
             QJsonArray a;
             for (const Found &f : found)
-                a.append(QJsonObject{{QStringLiteral("address"), f.address},
-                                     {QStringLiteral("line_speed"), qint64(f.lineSpeed)}});
+                a.append(
+                    QJsonObject{{QStringLiteral("address"), f.address},
+                                {QStringLiteral("line_speed"),
+                                 f.lineSpeed ? QJsonValue(qint64(f.lineSpeed)) : QJsonValue()}});
             return a;
         };
         outJson({{QStringLiteral("modules"), list(m_modules)},
                  {QStringLiteral("damaged"), list(m_damaged)}});
     } else {
         for (const Found &f : m_modules)
-            out(Cli::tr("address %1  %2 bit/s").arg(f.address).arg(f.lineSpeed));
+            out(f.lineSpeed ? Cli::tr("address %1  %2 bit/s").arg(f.address).arg(f.lineSpeed)
+                            : Cli::tr("address %1  the server's line speed").arg(f.address));
         for (const Found &f : m_damaged)
             out(Cli::tr("damaged replies at address %1: two modules may share this address, or "
                         "the line is noisy")

@@ -4,10 +4,12 @@
 #include "invocation.h"
 
 #include <QElapsedTimer>
+#include <QJsonObject>
 #include <QObject>
 #include <QStringList>
 
 #include <functional>
+#include <vector>
 
 namespace quarvex::cli {
 
@@ -19,14 +21,34 @@ class Runner : public QObject
 public:
     explicit Runner(const Invocation &invocation, QObject *parent = nullptr);
 
+    // What a runner for one of several ports says, kept for its group in the output.
+    struct Sink
+    {
+        QStringList out;
+        QVector<QJsonObject> json;
+        QStringList err;
+    };
+    // Such a runner ends by calling done with its exit status, not by ending the program.
+    Runner(const Invocation &invocation, Sink *sink, std::function<void(int)> done,
+           QObject *parent);
+
     void start();
     // Ctrl+C: watch ends with its summary, anything else at once.
     void interrupt();
 
 private:
     void finish(int status);
+    void watchSpeed();
+    void out(const QString &text);
+    void outJson(const QJsonObject &o);
+    void complain(const QString &text);
     void fail(const Exchange &x);
-    bool openPort(const QString &name, quint32 baud, bool reportFailure);
+    // next(true) once the port is open; next(false) when it would not (told and finished
+    // when reportFailure).
+    void openPort(const QString &name, quint32 baud, bool reportFailure,
+                  const std::function<void(bool)> &next);
+    bool refuseAddressFrames();
+    void opened();
     Policy commandPolicy() const;
     void withAddress(const std::function<void(quint8)> &next);
     void run(quint8 address);
@@ -35,7 +57,11 @@ private:
 
     void findOnPort(int port);
     void findAtSpeed(int port, int speed);
+    void findUnit(int port, int address);
+    void found(int port, int address, quint32 lineSpeed);
 
+    void scanPorts();
+    void portsScanned();
     void scanNext();
     void scanDone();
 
@@ -45,11 +71,14 @@ private:
     void progress(const QString &line);
 
     Invocation m_inv;
+    Sink *m_sink = nullptr;
+    std::function<void(int)> m_done;
     Link m_link;
     bool m_progress = false;
     bool m_finished = false;
 
-    QStringList m_ports; // find
+    QStringList m_ports;        // find
+    bool m_serverSpeed = false; // find: the port's line speed is the far server's
 
     struct Found
     {
@@ -62,6 +91,9 @@ private:
     int m_scanned = 0;
     QVector<Found> m_modules, m_damaged;
     QElapsedTimer m_scanClock;
+    std::vector<Sink> m_lineSinks; // scan of several ports: one runner each
+    QVector<int> m_lineStatus;
+    int m_linesLeft = 0;
 
     quint8 m_address = 0; // watch
     int m_sent = 0, m_answered = 0, m_timeouts = 0, m_crcErrors = 0, m_exceptions = 0;

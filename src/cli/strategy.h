@@ -45,6 +45,15 @@ constexpr int wireMs(int bytes, quint32 baud)
 // Covers the module's turnaround and a USB adapter's receive latency.
 constexpr int kTurnaroundMs = 50;
 
+// A network port adds to every try's turnaround its round trip, measured on connecting and
+// doubled for a busy network, and the time a serial device server may hold the line's
+// bytes before it sends them on.
+constexpr int kServerHoldMs = 10;
+constexpr int networkWaitMs(int roundTripMs)
+{
+    return 2 * roundTripMs + kServerHoldMs;
+}
+
 // find: the read-address request (4 bytes) and its reply (5) must both fit.
 constexpr int findWaitMs(quint32 baud)
 {
