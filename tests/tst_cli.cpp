@@ -329,7 +329,7 @@ void tst_Cli::scanOfSeveralPorts()
                                          R"("line_speed":%2\}\],"port":"%3"\})");
     const QString expected =
         QStringLiteral(
-            R"(^\{"ports":\[%1,\{"error":"[^"]*connection refused","port":"%2"\},%3\]\}\n$)")
+            R"(^\{"ports":\[%1,\{"error":\{"message":"[^"]*connection refused","status":2\},"port":"%2"\},%3\]\}\n$)")
             .arg(group.arg(3).arg(9600).arg(QRegularExpression::escape(local.path())),
                  QRegularExpression::escape(refused),
                  group.arg(2).arg(QStringLiteral("null"),

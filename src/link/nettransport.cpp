@@ -9,6 +9,7 @@ NetTransport::NetTransport(const QString &name, const PortName &address, QObject
     connect(&m_timer, &QTimer::timeout, this, &NetTransport::onTimeout);
     connect(&m_socket, &QTcpSocket::connected, this, &NetTransport::onSocketConnected);
     connect(&m_socket, &QTcpSocket::readyRead, this, &NetTransport::onSocketReadyRead);
+    connect(&m_socket, &QTcpSocket::bytesWritten, this, &Transport::bytesWritten);
 #if QT_VERSION >= QT_VERSION_CHECK(5, 15, 0)
     connect(&m_socket, &QTcpSocket::errorOccurred, this, &NetTransport::onSocketError);
 #else
@@ -53,6 +54,15 @@ QByteArray NetTransport::readAll()
     QByteArray bytes;
     bytes.swap(m_in);
     return bytes;
+}
+
+QByteArray NetTransport::readPending()
+{
+    if (m_state == State::Open && m_socket.bytesAvailable() == 0)
+        m_socket.waitForReadyRead(0);
+    else if (m_socket.bytesAvailable() > 0)
+        onSocketReadyRead();
+    return readAll();
 }
 
 void NetTransport::clearInput()
@@ -111,7 +121,8 @@ void NetTransport::onSocketReadyRead()
 
 void NetTransport::onSocketError(QAbstractSocket::SocketError error)
 {
-    if (m_state == State::Closed)
+    // A wait for bytes that found none (readPending) is no failure of the connection.
+    if (m_state == State::Closed || error == QAbstractSocket::SocketTimeoutError)
         return;
     const QString text = m_socket.errorString();
     if (m_state == State::Open || m_state == State::Negotiating) {
@@ -126,7 +137,6 @@ void NetTransport::onSocketError(QAbstractSocket::SocketError error)
         lose(TransportError::HostNotFound, text);
         return;
     case QAbstractSocket::NetworkError:
-    case QAbstractSocket::SocketTimeoutError:
         lose(TransportError::Unreachable, text);
         return;
     default:

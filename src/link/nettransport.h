@@ -24,6 +24,8 @@ public:
     bool isOpen() const override { return m_state == State::Open; }
     qint64 write(const QByteArray &frame) override;
     QByteArray readAll() override;
+    QByteArray readPending() override;
+    qint64 bytesToWrite() const override { return m_socket.bytesToWrite(); }
     void clearInput() override;
     bool setLineSpeed(quint32 baud) override;
     bool setsLineSpeed() const override { return false; }
@@ -79,6 +81,7 @@ public:
 
     Scheme scheme() const override { return Scheme::Rfc2217; }
     qint64 write(const QByteArray &frame) override;
+    qint64 bytesToWrite() const override { return m_held.size() + m_socket.bytesToWrite(); }
     bool setLineSpeed(quint32 baud) override;
     bool setsLineSpeed() const override { return true; }
     quint32 actualLineSpeed() const override { return m_actual; }

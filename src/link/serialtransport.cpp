@@ -30,6 +30,7 @@ SerialTransport::SerialTransport(const QString &name, QObject *parent)
 {
     m_port.setPortName(name);
     connect(&m_port, &QSerialPort::readyRead, this, &Transport::readyRead);
+    connect(&m_port, &QSerialPort::bytesWritten, this, &Transport::bytesWritten);
     connect(&m_port, &QSerialPort::errorOccurred, this, &SerialTransport::onError);
 }
 
@@ -51,6 +52,12 @@ Transport::Opening SerialTransport::open(quint32 baud)
         return Opening::Failed;
     }
     return Opening::Open;
+}
+
+QByteArray SerialTransport::readPending()
+{
+    m_port.waitForReadyRead(0);
+    return m_port.readAll();
 }
 
 quint32 SerialTransport::actualLineSpeed() const

@@ -20,6 +20,8 @@ public:
     bool isOpen() const override { return m_port.isOpen(); }
     qint64 write(const QByteArray &frame) override { return m_port.write(frame); }
     QByteArray readAll() override { return m_port.readAll(); }
+    QByteArray readPending() override;
+    qint64 bytesToWrite() const override { return m_port.bytesToWrite(); }
     void clearInput() override { m_port.clear(QSerialPort::Input); }
     bool setLineSpeed(quint32 baud) override { return m_port.setBaudRate(qint32(baud)); }
     quint32 actualLineSpeed() const override;

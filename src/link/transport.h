@@ -85,6 +85,11 @@ public:
     // A whole RTU frame, CRC included; the frame's size when all of it went.
     virtual qint64 write(const QByteArray &frame) = 0;
     virtual QByteArray readAll() = 0;
+    // What has come, with what the system holds and has not told of yet: on a busy
+    // computer a timer can be handled before the notifier. May emit readyRead.
+    virtual QByteArray readPending() = 0;
+    // Written but not yet handed to the system.
+    virtual qint64 bytesToWrite() const = 0;
     // Drops what has come and not been read.
     virtual void clearInput() = 0;
     // False, the line still at its old speed, when the port refuses this one. A network
@@ -103,6 +108,7 @@ public:
 signals:
     void opened();
     void readyRead();
+    void bytesWritten();
     // At opening (after Pending) or while open; see TransportError::closes.
     void failed(const quarvex::TransportError &error);
     // A line speed the far server acknowledged (at opening and after setLineSpeed).

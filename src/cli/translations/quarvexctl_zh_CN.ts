@@ -100,8 +100,8 @@ find、address 和 set-address 使用发往地址 0 的读地址帧：一条总�
     </message>
     <message>
         <location filename="../invocation.cpp" line="124"/>
-        <source>Port name (ttyUSB0) or path (/dev/ttyUSB0, /dev/serial/by-id/..., a pty), or across the network tcp://HOST:PORT (RTU over TCP), rfc2217://HOST:PORT (line speed set through the server), modbus-tcp://HOST[:PORT] (a gateway); also $QUARVEX_PORT. scan takes several: repeated or comma-separated.</source>
-        <translation>串口名（ttyUSB0）或路径（/dev/ttyUSB0、/dev/serial/by-id/…、伪终端），或经网络：tcp://主机:端口（RTU over TCP）、rfc2217://主机:端口（经服务器设置波特率）、modbus-tcp://主机[:端口]（网关）；也可用 $QUARVEX_PORT。scan 可接多个端口：重复 -p 或以逗号分隔。</translation>
+        <source>port name (ttyUSB0) or path (/dev/ttyUSB0, /dev/serial/by-id/..., a pty), or across the network tcp://HOST:PORT (RTU over TCP), rfc2217://HOST:PORT (line speed set through the server), modbus-tcp://HOST[:PORT] (a gateway); also $QUARVEX_PORT. scan takes several: repeated or comma-separated</source>
+        <translation>串口名（ttyUSB0）或路径（/dev/ttyUSB0、/dev/serial/by-id/…、伪终端），或经网络：tcp://主机:端口（RTU over TCP）、rfc2217://主机:端口（经服务器设置波特率）、modbus-tcp://主机[:端口]（网关）；也可用 $QUARVEX_PORT。scan 可接多个端口：重复 -p 或以逗号分隔</translation>
     </message>
     <message>
         <location filename="../invocation.cpp" line="127"/>
@@ -517,6 +517,11 @@ motor 2      %4
         <location filename="../runner.cpp" line="0"/>
         <source>the server runs the line at %1 bit/s, not at the %2 chosen</source>
         <translation>服务器把波特率设为 %1，与所选 %2 不符</translation>
+    </message>
+    <message>
+        <location filename="../runner.cpp" line="0"/>
+        <source>damaged replies at address %1  the server&apos;s line speed: %2</source>
+        <translation>地址 %1 的应答损坏  服务器的波特率：%2</translation>
     </message>
 </context>
 </TS>
