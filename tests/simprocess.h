@@ -73,6 +73,18 @@ public:
         return frames;
     }
 
+    // Until the module has logged a line that begins so (its own bytes are logged once
+    // they are all on the line).
+    bool waitForLog(const QByteArray &prefix, int timeoutMs = 10000)
+    {
+        return QTest::qWaitFor(
+            [&] {
+                m_stderr += m_process.readAllStandardError();
+                return m_stderr.startsWith(prefix) || m_stderr.contains('\n' + prefix);
+            },
+            timeoutMs);
+    }
+
     bool waitForReceived(const QByteArray &frame, int timeoutMs = 2000)
     {
         const QString hex = QString::fromLatin1(frame.toHex());

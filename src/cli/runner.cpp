@@ -837,7 +837,7 @@ void Runner::scanNext(bool confirming)
 // address's. The probes wait longer from the late one on.
 void Runner::scanLate(const Exchange &x, int address)
 {
-    const int late = quint8(x.lateRequest.at(0));
+    int late = quint8(x.lateRequest.at(0));
     if (m_probeMs < m_ceilingMs) {
         m_probeMs = longerProbeMs(m_probeMs, x.lateMs, m_ceilingMs);
         m_link.trace(QStringLiteral("--"), {},
@@ -847,8 +847,11 @@ void Runner::scanLate(const Exchange &x, int address)
                          .arg(x.lateMs)
                          .arg(m_probeMs));
         // Past the last speed, or an address above this one: asked at the speed before.
+        // Otherwise this address's probe was spoilt too and is asked again.
         if (m_speedIndex >= m_speeds.size() || (late > address && m_speedIndex > 0))
             --m_speedIndex;
+        else
+            late = qMin(late, address);
         m_scanAddress = qBound(m_inv.from, late, m_inv.to);
         const auto after = [this](const Found &f) {
             return f.lineSpeed == m_speeds.at(m_speedIndex) && f.address >= m_scanAddress;

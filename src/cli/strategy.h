@@ -38,7 +38,7 @@ static_assert(kSpeedOrder[0] == Factory::LineSpeed, "the factory speed is tried 
 
 // find and scan: how long a probe gives the module to begin its reply, unless -t says.
 // A silent address costs its request, this and one byte's time.
-constexpr int kProbeTurnaroundMs = 45;
+constexpr int kProbeTurnaroundMs = 40;
 // Commands, and a probe asked again: the default of -t.
 constexpr int kCommandTurnaroundMs = 1000;
 
