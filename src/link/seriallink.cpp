@@ -7,9 +7,8 @@
 #include "link/porterror.h"
 #include "link/portwatch.h"
 #include "link/replydecoder.h"
-#include "ui_mainwindow.h"
-
 #include "link/transport.h"
+#include "ui_mainwindow.h"
 
 #include <QSerialPortInfo>
 #include <QTextBlock>
