@@ -351,6 +351,8 @@ void tst_Cli::outcomes()
         QTcpSocket socket;
         QIODevice *line = &other;
         if (server.scheme() == QLatin1String("tcp")) {
+            // The server takes one client at a time: the program's must have gone.
+            QVERIFY(sim.waitForLog("sim: " + sim.path().toUtf8() + ": client gone"));
             socket.connectToHost(server.host(), quint16(server.port()));
             QVERIFY(socket.waitForConnected(5000));
             line = &socket;
