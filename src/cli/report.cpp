@@ -6,6 +6,7 @@
 #include <QJsonDocument>
 #include <QStringList>
 
+#include <cstdio>
 #include <iterator>
 
 namespace quarvex::cli {
@@ -254,6 +255,23 @@ QString summaryText(const Summary &s)
 QByteArray compact(const QJsonObject &object)
 {
     return QJsonDocument(object).toJson(QJsonDocument::Compact);
+}
+
+void out(const QString &text)
+{
+    std::fputs(text.toLocal8Bit().constData(), stdout);
+    if (!text.endsWith(QLatin1Char('\n')))
+        std::fputc('\n', stdout);
+}
+
+void outJson(const QJsonObject &object)
+{
+    std::fputs((compact(object) + '\n').constData(), stdout);
+}
+
+void complain(const QString &text)
+{
+    std::fprintf(stderr, "quarvexctl: %s\n", text.toLocal8Bit().constData());
 }
 
 } // namespace quarvex::cli

@@ -58,4 +58,21 @@ constexpr int longerProbeMs(int currentMs, int lateMs, int ceilingMs)
     return qMin(ceilingMs, qMax(2 * currentMs, lateMs + lateMs / 2));
 }
 
+// A place in a scan: a speed (its index in the scan's list) and a bus address.
+struct ScanPlace
+{
+    int speedIndex;
+    int address;
+};
+
+// Where a scan asks again from after a late reply of address `late` came while `at` was
+// being asked (past the last speed: while listening at the end). An address above the
+// one asked was asked at the speed before; otherwise the probe under way was spoilt too.
+constexpr ScanPlace rewindAfterLate(ScanPlace at, int late, int speeds, int from, int to)
+{
+    const bool before = at.speedIndex >= speeds || (late > at.address && at.speedIndex > 0);
+    const int address = before ? late : qMin(late, at.address);
+    return {before ? at.speedIndex - 1 : at.speedIndex, qBound(from, address, to)};
+}
+
 } // namespace quarvex::cli
