@@ -225,7 +225,7 @@ void TestSimNet::mbpollAgrees()
         args << QStringLiteral("-m") << QStringLiteral("tcp") << QStringLiteral("-p")
              << QString::number(sim.port()) << QStringLiteral("-0") << QStringLiteral("-1")
              << QStringLiteral("-t") << QStringLiteral("4:hex") << QStringLiteral("-o")
-             << QStringLiteral("0.5") << QStringLiteral("127.0.0.1");
+             << QStringLiteral("2") << QStringLiteral("127.0.0.1");
         args += value;
         QProcess p;
         p.start(mbpoll, args);
