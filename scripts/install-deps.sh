@@ -7,7 +7,8 @@ packages="cmake g++ make pkg-config fonts-wqy-microhei qtbase5-dev qtbase5-dev-t
 for profile in "$@"; do
     case "$profile" in
     # The network tests put ser2net in front of the virtual module and check its Modbus
-    # TCP face against libmodbus; the benchmarks time a generic master (mbpoll) beside ours.
+    # TCP face against mbpoll, a libmodbus master (libmodbus-dev: to build against it);
+    # the benchmarks time mbpoll beside quarvexctl.
     build) packages="$packages ser2net libmodbus-dev mbpoll" ;;
     qt6) packages="$packages qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libgl-dev qt6-tools-dev qt6-l10n-tools qt6-tools-dev-tools" ;;
     shots) packages="$packages xvfb xauth fonts-wqy-microhei" ;;

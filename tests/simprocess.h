@@ -95,7 +95,7 @@ private:
     QString stdoutLine()
     {
         while (!m_process.canReadLine())
-            if (!m_process.waitForReadyRead(2000))
+            if (!m_process.waitForReadyRead(10000))
                 return {};
         return QString::fromLocal8Bit(m_process.readLine()).trimmed();
     }

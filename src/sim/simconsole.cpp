@@ -276,6 +276,10 @@ bool SimConsole::send(const QStringList &w, QString *error)
         *error = QStringLiteral("unplugged");
         return false;
     }
+    if (!m_sim.carriesBytes()) {
+        *error = QStringLiteral("a gateway passes on nothing unasked");
+        return false;
+    }
     m_sim.send(bytes);
     return true;
 }
