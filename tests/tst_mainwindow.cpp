@@ -156,7 +156,7 @@ void tst_MainWindow::openReportClose()
 
     // Reopening asks again, controls still locked; a driver that ran the line at
     // another speed than the chosen one is told before the request goes.
-    r.w.setLineSpeedReadBack([](qintptr) { return 9000u; });
+    r.w.setLineSpeedReadBack([](const quarvex::Transport &) { return 9000u; });
     QVERIFY(r.open());
     QCOMPARE(r.enabledControls(), 0);
     QCOMPARE(r.lines().mid(0, 2),

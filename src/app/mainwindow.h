@@ -1,12 +1,10 @@
 #pragma once
 
 #include "device/commands.h"
-#include "link/linespeed.h"
 #include "link/replyframer.h"
 
 #include <QElapsedTimer>
 #include <QMainWindow>
-#include <QSerialPort>
 #include <QStringList>
 
 #include <functional>
@@ -14,6 +12,11 @@
 class QTimer;
 class PortWatch;
 class Help;
+
+namespace quarvex {
+class Transport;
+struct TransportError;
+} // namespace quarvex
 
 namespace Ui {
 class MainWindow;
@@ -44,9 +47,10 @@ public:
     // once it is saved, the log says where.
     bool saveLog(const QString &path, QString *error = nullptr);
 
-    // How the speed a driver really set on the opened line is read back. A pseudo-terminal
-    // never substitutes one, so a test stands in for a driver that does.
-    using LineSpeedReadBack = std::function<quint32(qintptr handle)>;
+    // How the speed a driver really set on the opened line is read back (by default, the
+    // transport's own read-back). A pseudo-terminal never substitutes one, so a test stands
+    // in for a driver that does.
+    using LineSpeedReadBack = std::function<quint32(const quarvex::Transport &)>;
     void setLineSpeedReadBack(LineSpeedReadBack readBack) { m_lineSpeedReadBack = readBack; }
 
 public slots:
@@ -74,9 +78,11 @@ private slots:
 private:
     void setDeviceControlsEnabled(bool enabled);
     void openPort();
+    void onPortOpened();
     void closePort();
     void enterClosedState();
-    void onPortError(QSerialPort::SerialPortError error);
+    bool portOpen() const;
+    void onPortFailed(const quarvex::TransportError &error);
     void portLost(const QString &reason);
     void onQuietTimeout();
     void handlePieces(const QVector<quarvex::ReplyFramer::Piece> &pieces);
@@ -85,7 +91,9 @@ private:
     void showLogMenu(const QPoint &pos);
 
     Ui::MainWindow *ui;
-    QSerialPort *m_serial;
+    // The way to the line, made anew from the port name at each opening.
+    quarvex::Transport *m_serial;
+    bool m_connecting = false;
     QTimer *m_scanTimer;
     QStringList m_portNames;
     Help *m_help;
@@ -97,5 +105,5 @@ private:
     QString m_portInUse;
     int m_logLimit = kLogLimit;
     PortWatch *m_portWatch;
-    LineSpeedReadBack m_lineSpeedReadBack = quarvex::actualLineSpeed;
+    LineSpeedReadBack m_lineSpeedReadBack;
 };

@@ -1,10 +1,13 @@
 // find and scan: probes that wait briefly, and ask again, longer, when a reply comes late.
 #include "runner.h"
 
+#include "device/fields.h"
 #include "device/frames.h"
 #include "report.h"
 
 #include <QJsonArray>
+#include <QTimer>
+#include <QtEndian>
 
 #include <algorithm>
 
@@ -18,17 +21,75 @@ void Runner::findOnPort(int port)
         return;
     }
     // A port named by the user must open; listed ones that do not are passed over.
-    if (!openPort(m_ports.at(port), kSpeedOrder[0], !m_inv.port.isEmpty())) {
-        if (!m_finished)
-            findOnPort(port + 1);
+    openPort(m_ports.at(port), kSpeedOrder[0], !m_inv.port.isEmpty(), [=](bool ok) {
+        if (!ok) {
+            if (!m_finished)
+                findOnPort(port + 1);
+            return;
+        }
+        const Transport *t = m_link.port();
+        if (!t->carriesAddressFrames()) {
+            findUnit(port, int(fieldSpec(Field::Address).min));
+            return;
+        }
+        m_serverSpeed = !t->setsLineSpeed();
+        if (m_serverSpeed)
+            complain(Cli::tr("%1: the line speed is the server's; trying that one only")
+                         .arg(m_ports.at(port)));
+        findAtSpeed(port, 0, false);
+    });
+}
+
+// Through a gateway: the first unit that answers a read of registers 00-01. A late reply
+// cannot mislead here: the gateway's transaction identifier pairs it.
+void Runner::findUnit(int port, int address)
+{
+    if (address > int(fieldSpec(Field::Address).max)) {
+        m_link.close();
+        findOnPort(port + 1);
         return;
     }
-    findAtSpeed(port, 0, false);
+    progress(Cli::tr("%1 unit %2 ...").arg(m_ports.at(port)).arg(address));
+    const Policy policy{m_probeMs, m_inv.retries, false, false};
+    m_link.exchange(readRegistersFrame(quint8(address), Reg::LineSpeed, 2), policy,
+                    [=](const Exchange &x) {
+                        switch (x.result) {
+                        case Exchange::Reply:
+                            // Registers 00-01: the speed the module keeps.
+                            found(port, address, qFromBigEndian<quint32>(x.reply.constData() + 3));
+                            return;
+                        case Exchange::Exception:
+                            found(port, address, 0);
+                            return;
+                        case Exchange::PortFailed:
+                            fail(x);
+                            return;
+                        default:
+                            findUnit(port, address + 1);
+                            return;
+                        }
+                    });
+}
+
+void Runner::found(int port, int address, quint32 lineSpeed)
+{
+    progress(QString());
+    const QJsonValue speed = lineSpeed ? QJsonValue(qint64(lineSpeed)) : QJsonValue();
+    if (m_inv.json)
+        outJson({{QStringLiteral("port"), m_ports.at(port)},
+                 {QStringLiteral("line_speed"), speed},
+                 {QStringLiteral("address"), address}});
+    else if (lineSpeed)
+        out(Cli::tr("%1  %2 bit/s  address %3").arg(m_ports.at(port)).arg(lineSpeed).arg(address));
+    else
+        out(Cli::tr("%1  the server's line speed  address %2").arg(m_ports.at(port)).arg(address));
+    finish(0);
 }
 
 void Runner::findAtSpeed(int port, int speed, bool confirming)
 {
-    if (speed >= int(kSpeedOrder.size())) {
+    // Over tcp:// the server's speed, whatever it is, is the one tried.
+    if (speed >= int(kSpeedOrder.size()) || (m_serverSpeed && speed > 0)) {
         if (m_lingered || m_probeMs >= m_ceilingMs) {
             m_lingered = false;
             m_slowestFirst = false;
@@ -57,7 +118,9 @@ void Runner::findAtSpeed(int port, int speed, bool confirming)
         });
         return;
     }
-    const quint32 baud = kSpeedOrder[m_slowestFirst ? kSpeedOrder.size() - 1 - speed : speed];
+    const quint32 baud = m_serverSpeed
+                             ? m_inv.baud
+                             : kSpeedOrder[m_slowestFirst ? kSpeedOrder.size() - 1 - speed : speed];
     if (speed == 0)
         m_passClock.start();
     // A module heard at the old speed must not be reported at this one.
@@ -93,18 +156,7 @@ void Runner::findAtSpeed(int port, int speed, bool confirming)
                 findAtSpeed(port, speed, true);
                 return;
             }
-            progress(QString());
-            const int address = reportedAddress(x.reply);
-            if (m_inv.json)
-                outJson({{QStringLiteral("port"), m_ports.at(port)},
-                         {QStringLiteral("line_speed"), qint64(baud)},
-                         {QStringLiteral("address"), address}});
-            else
-                out(Cli::tr("%1  %2 bit/s  address %3")
-                        .arg(m_ports.at(port))
-                        .arg(baud)
-                        .arg(address));
-            finish(0);
+            found(port, reportedAddress(x.reply), m_serverSpeed ? 0 : baud);
             return;
         }
         case Exchange::Damaged:
@@ -119,6 +171,61 @@ void Runner::findAtSpeed(int port, int speed, bool confirming)
             return;
         }
     });
+}
+
+// Each port has its runner, all in this one event loop: the lines are scanned at once.
+void Runner::scanPorts()
+{
+    const int n = int(m_inv.ports.size());
+    m_lineSinks.assign(std::size_t(n), Sink());
+    m_lineStatus.fill(-1, n);
+    m_linesLeft = n;
+    progress(Cli::tr("scanning %1 ports ...").arg(n));
+    for (int i = 0; i < n; ++i) {
+        Invocation one = m_inv;
+        one.port = m_inv.ports.at(i);
+        one.ports = QStringList{one.port};
+        auto *line = new Runner(
+            one, &m_lineSinks[std::size_t(i)],
+            [this, i](int status) {
+                m_lineStatus[i] = status;
+                if (--m_linesLeft == 0)
+                    portsScanned();
+            },
+            this);
+        QTimer::singleShot(0, line, &Runner::start);
+    }
+}
+
+// Results grouped by port, in the order the ports were given.
+void Runner::portsScanned()
+{
+    progress(QString());
+    QJsonArray ports;
+    for (int i = 0; i < m_inv.ports.size(); ++i) {
+        const QString &port = m_inv.ports.at(i);
+        const Sink &sink = m_lineSinks[std::size_t(i)];
+        if (m_inv.json) {
+            QJsonObject o = sink.json.value(0);
+            o.insert(QStringLiteral("port"), port);
+            ports.append(o);
+        } else {
+            out(port);
+            for (const QString &line : sink.out)
+                out(QStringLiteral("  ") + line);
+        }
+        for (const QString &e : sink.err)
+            complain(e.contains(port) ? e : port + QStringLiteral(": ") + e);
+    }
+    if (m_inv.json)
+        outJson({{QStringLiteral("ports"), ports}});
+    // A port that failed outweighs the others' findings; any module found, the rest.
+    if (m_lineStatus.contains(2))
+        finish(2);
+    else if (m_lineStatus.contains(0))
+        finish(0);
+    else
+        finish(*std::max_element(m_lineStatus.begin(), m_lineStatus.end()));
 }
 
 void Runner::scanNext(bool confirming)
@@ -258,11 +365,13 @@ void Runner::scanDone(int interruptedStatus)
 {
     progress(QString());
     if (m_inv.json) {
-        const auto list = [](const QVector<Found> &found, bool damaged) {
+        const bool serverSpeed = m_serverSpeed;
+        const auto list = [serverSpeed](const QVector<Found> &found, bool damaged) {
             QJsonArray a;
             for (const Found &f : found) {
                 QJsonObject o{{QStringLiteral("address"), f.address},
-                              {QStringLiteral("line_speed"), qint64(f.lineSpeed)}};
+                              {QStringLiteral("line_speed"),
+                               serverSpeed ? QJsonValue() : QJsonValue(qint64(f.lineSpeed))}};
                 if (damaged)
                     o.insert(QStringLiteral("damage"), damageName(f.damage));
                 a.append(o);
@@ -275,13 +384,19 @@ void Runner::scanDone(int interruptedStatus)
             o.insert(QStringLiteral("interrupted"), true);
         outJson(o);
     } else {
+        // Over tcp:// the speed is the server's, whatever -b said.
         for (const Found &f : m_modules)
-            out(Cli::tr("address %1  %2 bit/s").arg(f.address).arg(f.lineSpeed));
+            out(m_serverSpeed ? Cli::tr("address %1  the server's line speed").arg(f.address)
+                              : Cli::tr("address %1  %2 bit/s").arg(f.address).arg(f.lineSpeed));
         for (const Found &f : m_damaged)
-            out(Cli::tr("damaged replies at address %1  %2 bit/s: %3")
-                    .arg(f.address)
-                    .arg(f.lineSpeed)
-                    .arg(damageText(f.damage)));
+            out(m_serverSpeed ? Cli::tr("damaged replies at address %1  the server's line "
+                                        "speed: %2")
+                                    .arg(f.address)
+                                    .arg(damageText(f.damage))
+                              : Cli::tr("damaged replies at address %1  %2 bit/s: %3")
+                                    .arg(f.address)
+                                    .arg(f.lineSpeed)
+                                    .arg(damageText(f.damage)));
     }
     if (interruptedStatus) {
         complain(Cli::tr("interrupted: what was found until then is listed"));

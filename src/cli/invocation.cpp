@@ -74,9 +74,12 @@ struct OptionSpec
 };
 
 const OptionSpec kOptions[] = {
-    {"p", "port", "PATH",
+    {"p", "port", "PORT",
      QT_TRANSLATE_NOOP("Cli", "port name (ttyUSB0) or path (/dev/ttyUSB0, /dev/serial/by-id/..., "
-                              "a pty); also $QUARVEX_PORT")},
+                              "a pty), or across the network tcp://HOST:PORT (RTU over TCP), "
+                              "rfc2217://HOST:PORT (line speed set through the server), "
+                              "modbus-tcp://HOST[:PORT] (a gateway); also $QUARVEX_PORT. scan "
+                              "takes several: repeated or comma-separated")},
     {"b", "baud", "N", QT_TRANSLATE_NOOP("Cli", "one of the nine line speeds (default 9600)")},
     {"a", "address", "N",
      QT_TRANSLATE_NOOP("Cli", "the module's bus address, 1-254; when absent, the module is "
@@ -344,7 +347,15 @@ Parsed parseArguments(const QStringList &arguments, const QString &envPort)
             target = *v;
         return v.has_value();
     };
-    inv.port = isSet("port") ? value("port") : envPort;
+    // scan takes every port given; the other commands the last, as with any option.
+    QStringList given =
+        isSet("port") ? parser.values(QStringLiteral("port")) : QStringList{envPort};
+    if (!parser.positionalArguments().startsWith(QStringLiteral("scan")))
+        given = given.mid(given.size() - 1);
+    for (const QString &p : given)
+        for (const QString &name : p.split(QLatin1Char(','), Qt::SkipEmptyParts))
+            inv.ports << name.trimmed();
+    inv.port = inv.ports.value(0);
     inv.json = isSet("json");
     inv.csv = isSet("csv");
     inv.verbose = isSet("verbose");
@@ -489,6 +500,10 @@ Parsed parseArguments(const QStringList &arguments, const QString &envPort)
 
     if (inv.needsPort() && inv.port.isEmpty()) {
         result.text = Cli::tr("no port given: use --port or $QUARVEX_PORT");
+        return result;
+    }
+    if (inv.ports.size() > 1 && inv.verb != Verb::Scan) {
+        result.text = Cli::tr("only scan takes several ports");
         return result;
     }
     result.action = Parsed::Run;

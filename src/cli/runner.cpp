@@ -2,6 +2,7 @@
 
 #include "device/fields.h"
 #include "device/frames.h"
+#include "portwords.h"
 #include "report.h"
 
 #include <QCoreApplication>
@@ -35,6 +36,25 @@ Runner::Runner(const Invocation &invocation, QObject *parent)
     // find and scan probe briefly and ask again, longer, when a reply comes late.
     m_probeMs = m_inv.timeoutGiven ? m_inv.timeoutMs : kProbeTurnaroundMs;
     m_ceilingMs = qMax(m_inv.timeoutMs, kCommandTurnaroundMs);
+    watchSpeed();
+}
+
+Runner::Runner(const Invocation &invocation, Sink *sink, std::function<void(int)> done,
+               QObject *parent)
+    : Runner(invocation, parent)
+{
+    m_sink = sink;
+    m_done = std::move(done);
+    m_progress = false;
+}
+
+void Runner::watchSpeed()
+{
+    connect(&m_link, &Link::speedReplaced, this, [this](quint32 chosen, quint32 actual) {
+        complain(Cli::tr("the server runs the line at %1 bit/s, not at the %2 chosen")
+                     .arg(actual)
+                     .arg(chosen));
+    });
 }
 
 void Runner::finish(int status)
@@ -42,8 +62,37 @@ void Runner::finish(int status)
     if (m_finished)
         return;
     m_finished = true;
+    if (m_done) {
+        m_link.close();
+        m_done(status);
+        return;
+    }
     std::fflush(stdout);
     QCoreApplication::exit(status);
+}
+
+void Runner::out(const QString &text)
+{
+    if (m_sink)
+        m_sink->out << text;
+    else
+        cli::out(text);
+}
+
+void Runner::outJson(const QJsonObject &o)
+{
+    if (m_sink)
+        m_sink->json << o;
+    else
+        cli::outJson(o);
+}
+
+void Runner::complain(const QString &text)
+{
+    if (m_sink)
+        m_sink->err << text;
+    else
+        cli::complain(text);
 }
 
 void Runner::failWith(int status, const QString &message)
@@ -88,41 +137,41 @@ void Runner::fail(const Exchange &x)
             3, Cli::tr("no valid reply after %1 tries: %2").arg(x.tries).arg(damageText(x.damage)));
         return;
     case Exchange::PortFailed:
-        failWith(2, x.portGone ? Cli::tr("the port went away")
-                               : Cli::tr("the port failed: %1").arg(x.portError));
+        failWith(2, x.portGone ? Cli::tr("the port went away") : x.portError);
         return;
     }
 }
 
-bool Runner::openPort(const QString &name, quint32 baud, bool reportFailure)
+void Runner::openPort(const QString &name, quint32 baud, bool reportFailure,
+                      const std::function<void(bool)> &next)
 {
-    OpenFailure why = OpenFailure::Other;
-    QString text;
-    if (m_link.open(name, baud, &why, &text))
-        return true;
-    if (!reportFailure)
+    m_link.open(name, baud, [=](const TransportError *failure) {
+        if (!failure) {
+            // Over a network every try waits for the round trip too, unless -t says how long.
+            if (m_link.port()->scheme() != Scheme::Serial && !m_inv.timeoutGiven)
+                m_link.setExtraWaitMs(networkWaitMs(m_link.port()->roundTripMs()));
+            next(true);
+            return;
+        }
+        if (reportFailure)
+            failWith(2, portFailureText(name, *failure));
+        next(false);
+    });
+}
+
+// A Modbus TCP gateway takes bus address 0 for a broadcast and never answers it: the
+// address frames are refused before anything is sent.
+bool Runner::refuseAddressFrames()
+{
+    const bool addressFrames = (m_inv.verb == Verb::Address && !m_inv.address) ||
+                               m_inv.verb == Verb::SetAddress ||
+                               (m_inv.needsAddress() && !m_inv.address) ||
+                               (m_inv.verb == Verb::Send && !m_inv.frame.isEmpty() &&
+                                quint8(m_inv.frame.at(0)) == kAddressFrameBus);
+    if (!addressFrames || parsePortName(m_inv.port).scheme != Scheme::ModbusTcp)
         return false;
-    switch (why) {
-    case OpenFailure::NotFound:
-        failWith(2, Cli::tr("cannot open %1: no such port").arg(name));
-        break;
-    case OpenFailure::Permission:
-#ifdef Q_OS_LINUX
-        failWith(2, Cli::tr("cannot open %1: permission denied; add your user to the dialout "
-                            "group and log in again")
-                        .arg(name));
-#else
-        failWith(2, Cli::tr("cannot open %1: permission denied").arg(name));
-#endif
-        break;
-    case OpenFailure::InUse:
-        failWith(2, Cli::tr("cannot open %1: in use by another program").arg(name));
-        break;
-    case OpenFailure::Other:
-        failWith(2, Cli::tr("cannot open %1: %2").arg(name, text));
-        break;
-    }
-    return false;
+    failWith(1, Cli::tr("the address frames need a transparent link: use tcp:// or rfc2217://"));
+    return true;
 }
 
 Policy Runner::commandPolicy() const
@@ -149,10 +198,26 @@ void Runner::start()
     default:
         break;
     }
-    if (!openPort(m_inv.port, m_inv.baud, true))
+    if (refuseAddressFrames())
         return;
+    if (m_inv.verb == Verb::Scan && m_inv.ports.size() > 1) {
+        scanPorts();
+        return;
+    }
+    openPort(m_inv.port, m_inv.baud, true, [this](bool ok) {
+        if (ok)
+            opened();
+    });
+}
+
+void Runner::opened()
+{
     if (m_inv.verb == Verb::Scan) {
-        if (m_inv.allSpeeds)
+        m_serverSpeed = !m_link.port()->setsLineSpeed();
+        if (m_serverSpeed && m_inv.allSpeeds)
+            complain(Cli::tr("%1: the line speed is the server's; scanning at that one only")
+                         .arg(m_inv.port));
+        if (m_inv.allSpeeds && !m_serverSpeed)
             m_speeds = QVector<quint32>(kSpeedOrder.begin(), kSpeedOrder.end());
         else
             m_speeds = {m_inv.baud};
@@ -172,6 +237,12 @@ void Runner::interrupt(int status)
 {
     if (m_finished)
         return;
+    if (!m_lineSinks.empty()) {
+        // Each port's runner ends with what it found; the groups follow.
+        for (Runner *line : findChildren<Runner *>(QString(), Qt::FindDirectChildrenOnly))
+            line->interrupt(status);
+        return;
+    }
     if (m_inv.verb == Verb::Watch) {
         summary();
         return;

@@ -17,8 +17,7 @@ void Runner::poll()
     m_link.exchange(readRegistersFrame(m_address, Reg::LineSpeed, Reg::Count), policy,
                     [this](const Exchange &x) {
                         if (x.result == Exchange::PortFailed) {
-                            complain(x.portGone ? Cli::tr("the port went away")
-                                                : Cli::tr("the port failed: %1").arg(x.portError));
+                            complain(x.portGone ? Cli::tr("the port went away") : x.portError);
                             summary(2);
                             return;
                         }

@@ -64,7 +64,8 @@ const SimConsole::Command SimConsole::kCommands[] = {
     {"unplug-after", "unplug-after N", "the N-th request from now pulls the plug (0 never)",
      "unplug-after N", &SimConsole::unplugAfter},
     {"send", "send HEX", "put bytes on the line unasked", "send HEX", &SimConsole::send},
-    {"unplug", "unplug | plug", "close the pty | open a new one", nullptr, &SimConsole::unplug},
+    {"unplug", "unplug | plug", "close the pty or the server | open it again", nullptr,
+     &SimConsole::unplug},
     {"plug", nullptr, nullptr, nullptr, &SimConsole::plug},
     {"help|?", nullptr, nullptr, nullptr, &SimConsole::help},
     {"quit", "quit", nullptr, nullptr, &SimConsole::quit},
@@ -273,6 +274,10 @@ bool SimConsole::send(const QStringList &w, QString *error)
         return false;
     if (!m_sim.isPlugged()) {
         *error = QStringLiteral("unplugged");
+        return false;
+    }
+    if (!m_sim.carriesBytes()) {
+        *error = QStringLiteral("a gateway passes on nothing unasked");
         return false;
     }
     m_sim.send(bytes);
