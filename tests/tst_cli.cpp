@@ -352,7 +352,7 @@ void tst_Cli::outcomes()
         QIODevice *line = &other;
         if (server.scheme() == QLatin1String("tcp")) {
             // The server takes one client at a time: the program's must have gone.
-            QVERIFY(sim.waitForLog("sim: " + sim.path().toUtf8() + ": client gone"));
+            QVERIFY(sim.waitForNote("sim: " + sim.path().toUtf8() + ": client gone"));
             socket.connectToHost(server.host(), quint16(server.port()));
             QVERIFY(socket.waitForConnected(5000));
             line = &socket;
