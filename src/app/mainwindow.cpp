@@ -45,6 +45,7 @@ MainWindow::MainWindow(QWidget *parent)
     // Serial devices come and go as nodes in /dev.
     m_portWatch = new PortWatch(QStringLiteral("/dev"), this);
 #else
+    // No device folder to watch (COM ports on Windows): every tick lists the ports.
     m_portWatch = new PortWatch(QString(), this);
 #endif
     m_scanTimer = new QTimer(this);

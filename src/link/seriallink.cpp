@@ -31,6 +31,7 @@ bool lineHungUp(QSerialPort *port)
     pollfd p{int(port->handle()), 0, 0};
     return ::poll(&p, 1, 0) == 1 && (p.revents & (POLLHUP | POLLERR | POLLNVAL));
 #else
+    // Windows has no hang-up to look at; the error code itself tells (portGoneWith).
     Q_UNUSED(port);
     return false;
 #endif
@@ -159,7 +160,7 @@ void MainWindow::openPort()
     ui->btnOpen->setText(tr("关闭串口"));
     ui->comboBaud->setEnabled(false);
     ui->comboPort->setEnabled(false);
-    const quint32 actual = actualLineSpeed(m_serial->handle());
+    const quint32 actual = actualLineSpeed(qintptr(m_serial->handle()));
     if (lineSpeedReplaced(quint32(m_serial->baudRate()), actual))
         appendLog(tr("串口实际波特率：%1，与所选不符").arg(actual) + QLatin1Char('\n'));
     // Whatever reached the port before this opening answers nothing sent from now on.
@@ -197,7 +198,7 @@ void MainWindow::onPortError(QSerialPort::SerialPortError error)
         portLost(tr("设备已断开"));
         return;
     }
-    if (error == QSerialPort::ResourceError) {
+    if (portGoneWith(error)) {
         portLost(reason);
         return;
     }
