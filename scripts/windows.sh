@@ -1,0 +1,51 @@
+#!/bin/sh
+# Cross-builds Quarvex.exe and quarvexctl.exe for 64-bit Windows against the static Qt of
+# scripts/windows-qt.sh (built first when not cached: about an hour), runs the Windows
+# tests under Wine and packs the zip and the installer into the build folder.
+#
+# Environment:
+#   BUILD_DIR                  build folder (default build-windows)
+#   QUARVEX_QTSERIALPORT_SRC   see scripts/windows-qt.sh
+#   WINEPREFIX                 Wine prefix for the tests (default: <build>/wine, made once)
+set -eu
+cd "$(dirname "$0")/.."
+root=$(pwd)
+build=${BUILD_DIR:-build-windows}
+
+say() { printf '[windows %s] %s\n' "$(date +%H:%M:%S)" "$*" >&2; }
+start=$(date +%s)
+
+# The host's Qt gives lrelease; the cross Qt lacks it.
+scripts/install-deps.sh build windows
+qt=$(scripts/windows-qt.sh | tail -n 1)
+say "Qt for Windows: $qt"
+
+say "configuring $build"
+cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" \
+    -DQUARVEX_WINDOWS_QT="$qt" -DCMAKE_BUILD_TYPE=Release -DQUARVEX_WERROR=ON \
+    -DQUARVEX_BENCH=OFF -DCMAKE_CROSSCOMPILING_EMULATOR="$root/scripts/wine.sh" >/dev/null
+say "building"
+cmake --build "$build" -j"${QUARVEX_JOBS:-2}"
+
+export WINEPREFIX="${WINEPREFIX:-$root/$build/wine}"
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    say "making the Wine prefix $WINEPREFIX"
+    scripts/wine.sh cmd /c exit >/dev/null 2>&1 || true
+fi
+
+say "testing under Wine"
+(cd "$build" && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j2)
+
+say "packing"
+rm -f "$build"/Quarvex-*-win64.zip "$build"/Quarvex-*-win64.exe
+(cd "$build" && cpack -G "ZIP;NSIS" >cpack.log 2>&1) || { tail -n 30 "$build/cpack.log" >&2; exit 1; }
+set -- "$build"/Quarvex-*-win64.zip
+zip=$1
+set -- "$build"/Quarvex-*-win64.exe
+installer=$1
+[ -f "$zip" ] && [ -f "$installer" ] || { say "cpack made no zip or installer"; exit 1; }
+for file in Quarvex.exe quarvexctl.exe LICENSE.txt README.txt; do
+    unzip -l "$zip" | grep -q "/$file\$" || { say "$zip lacks $file"; exit 1; }
+done
+say "$zip ($(du -h "$zip" | cut -f1)), $installer ($(du -h "$installer" | cut -f1))"
+say "done in $(($(date +%s) - start)) s"
