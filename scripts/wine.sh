@@ -23,6 +23,11 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
 fi
 
 export QT_FORCE_STDERR_LOGGING=1
+# The offscreen platform on Windows reads fonts from one folder: the host's CJK font,
+# which has Latin letters too (Z: is the host's root).
+if [ -z "${QT_QPA_FONTDIR:-}" ] && [ -d /usr/share/fonts/truetype/wqy ]; then
+    export QT_QPA_FONTDIR=Z:/usr/share/fonts/truetype/wqy
+fi
 for name in $(env | sed -n 's/^\(QT_[A-Za-z0-9_]*\)=.*/\1/p'); do
     eval "export WINE$name=\"\$$name\""
 done
