@@ -173,6 +173,9 @@ if(WIN32)
     set(CPACK_NSIS_MUI_UNIICON ${PROJECT_SOURCE_DIR}/resources/quarvex.ico)
     set(CPACK_NSIS_INSTALLED_ICON_NAME Quarvex.exe)
     set(CPACK_NSIS_ENABLE_UNINSTALL_BEFORE_INSTALL ON)
+    # A 64-bit installer for 64-bit programs: it installs under the 64-bit Program Files,
+    # and it runs where only 64-bit programs do (Wine in CI).
+    set(CPACK_NSIS_DEFINES "Target amd64-unicode")
     include(CPack)
     return()
 endif()

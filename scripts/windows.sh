@@ -48,4 +48,22 @@ for file in Quarvex.exe quarvexctl.exe LICENSE.txt README.txt; do
     unzip -l "$zip" | grep -q "/$file\$" || { say "$zip lacks $file"; exit 1; }
 done
 say "$zip ($(du -h "$zip" | cut -f1)), $installer ($(du -h "$installer" | cut -f1))"
+
+# The installer, silently, in the test prefix: both programs, the Start-menu entries, and
+# an uninstaller that takes them away again.
+say "installing and uninstalling under Wine"
+scripts/wine.sh "$installer" /S
+dir="$WINEPREFIX/drive_c/Program Files/Quarvex"
+menu="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Quarvex"
+for file in "$dir/Quarvex.exe" "$dir/quarvexctl.exe" "$dir/Uninstall.exe" "$menu/Quarvex.lnk" \
+    "$menu/Uninstall.lnk"; do
+    [ -f "$file" ] || { say "the installer did not make $file"; exit 1; }
+done
+scripts/wine.sh "C:/Program Files/Quarvex/Uninstall.exe" /S
+# The uninstaller runs on from a copy of itself.
+/usr/lib/wine/wineserver -w
+if [ -e "$dir/Quarvex.exe" ] || [ -e "$menu" ]; then
+    say "the uninstaller left Quarvex behind"
+    exit 1
+fi
 say "done in $(($(date +%s) - start)) s"
