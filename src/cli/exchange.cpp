@@ -1,30 +1,36 @@
 #include "exchange.h"
 
 #include "link/crc16.h"
-#include "link/pairing.h"
 #include "link/replydecoder.h"
-#include "strategy.h"
 
 #include <QTime>
 
 #include <cstdio>
+#include <utility>
 
 namespace quarvex::cli {
 
 namespace {
 
-// Well over the longest reply (255 bytes).
-constexpr int kKeptBytes = 1024;
+// A reply later than this after its request is not waited for by anything.
+constexpr qint64 kLateHorizonMs = 3000;
+constexpr int kEarlierKept = 32;
 
 } // namespace
 
 Link::Link(bool verbose, QObject *parent) : QObject(parent), m_verbose(verbose)
 {
+    m_age.start();
     m_timer.setSingleShot(true);
     m_timer.setTimerType(Qt::PreciseTimer);
-    connect(&m_timer, &QTimer::timeout, this, &Link::onTimeout);
+    connect(&m_timer, &QTimer::timeout, this, &Link::onTimer);
     connect(&m_port, &QSerialPort::readyRead, this, &Link::onReadyRead);
     connect(&m_port, &QSerialPort::errorOccurred, this, &Link::onError);
+    connect(&m_port, &QSerialPort::bytesWritten, this, [this] {
+        // A broadcast is done once it is out and has had its wire time.
+        if (m_state == State::Sending && m_port.bytesToWrite() == 0)
+            m_timer.start(wireMs(int(m_x.request.size()), m_baud) + gapMs(m_baud));
+    });
 }
 
 bool Link::open(const QString &name, quint32 baud, OpenFailure *failure, QString *errorText)
@@ -59,71 +65,170 @@ bool Link::setBaud(quint32 baud)
 
 void Link::exchange(const QByteArray &request, const Policy &policy, Done done)
 {
-    Q_ASSERT(!m_busy);
-    m_busy = true;
+    Q_ASSERT(m_state == State::Idle);
     m_x = Exchange();
     m_x.request = withCrc(request);
     m_policy = policy;
     m_done = std::move(done);
     m_triesLeft = 1 + qMax(0, policy.retries);
-    m_sawCrcFailure = false;
+    m_timing = {policy.turnaroundMs, int(m_x.request.size()),
+                qMax(expectedReplyLength(m_x.request), 5), m_baud};
+    if (!expectsReply(m_x.request)) {
+        // Every module acts on it and none answers: sent once, not waited for.
+        m_state = State::Sending;
+        m_x.tries = 1;
+        trace(QStringLiteral("tx"), m_x.request, QStringLiteral("broadcast"));
+        if (m_port.write(m_x.request) != m_x.request.size()) {
+            m_x.portError = m_port.errorString();
+            finish(Exchange::PortFailed);
+        }
+        return;
+    }
     sendTry();
+}
+
+void Link::linger(int ms, Done done)
+{
+    Q_ASSERT(m_state == State::Idle);
+    m_x = Exchange();
+    m_policy = Policy{ms, 0, false, true};
+    m_done = std::move(done);
+    m_received = m_pending + readPending();
+    m_pending.clear();
+    m_sentAt = int(m_received.size());
+    m_lastByteMs = -1;
+    m_state = State::Lingering;
+    m_clock.start();
+    m_timer.start(ms);
+    take(QByteArray());
+}
+
+QVector<QByteArray> Link::earlierRequests() const
+{
+    QVector<QByteArray> requests;
+    for (const Earlier &e : m_earlier)
+        requests.append(e.request);
+    return requests;
+}
+
+void Link::forgetEarlier(const QByteArray &request)
+{
+    for (int i = int(m_earlier.size()) - 1; i >= 0; --i)
+        if (m_earlier[i].request == request)
+            m_earlier.remove(i);
 }
 
 void Link::sendTry()
 {
     --m_triesLeft;
     ++m_x.tries;
-    // Whatever is waiting belongs to nothing we are about to ask. (Bytes that came while
-    // idle were read and dropped by onReadyRead already.)
-    m_port.clear(QSerialPort::Input);
-    m_received.clear();
-    m_heard = false;
-    m_endMs = m_policy.waitMs;
+    const qint64 now = m_age.elapsed();
+    while (!m_earlier.isEmpty() && (now - m_earlier.first().sentMs > kLateHorizonMs ||
+                                    m_earlier.size() > kEarlierKept))
+        m_earlier.removeFirst();
+    // What came unasked can only be a late reply to an earlier request, if any is due.
+    const QByteArray held = m_pending + readPending();
+    m_pending.clear();
+    m_received = m_earlier.isEmpty() ? QByteArray() : held.right(kKeptBytes);
+    m_sentAt = int(m_received.size());
+    m_lastByteMs = -1;
+    m_endMs = firstByteEndMs(m_timing);
     trace(QStringLiteral("tx"), m_x.request);
+    m_state = State::Waiting;
     m_clock.start();
+    m_tries.append(m_age.elapsed());
     if (m_port.write(m_x.request) != m_x.request.size()) {
         m_x.portError = m_port.errorString();
+        m_x.portGone = true;
         finish(Exchange::PortFailed);
         return;
     }
-    m_timer.start(m_policy.waitMs);
+    m_timer.start(m_endMs);
+    if (m_sentAt > 0)
+        take(QByteArray());
+}
+
+QByteArray Link::readPending()
+{
+    // The port may hold bytes its notifier has not told of yet: on a busy computer a
+    // timer can be handled first. Read them before anything is judged.
+    m_polling = true;
+    m_port.waitForReadyRead(0);
+    m_polling = false;
+    return m_port.readAll();
 }
 
 void Link::onReadyRead()
 {
-    const QByteArray bytes = m_port.readAll();
-    if (!m_busy || !m_timer.isActive())
+    if (!m_polling)
+        take(m_port.readAll());
+}
+
+void Link::take(const QByteArray &bytes)
+{
+    switch (m_state) {
+    case State::Idle:
+    case State::Sending:
+        if (!m_earlier.isEmpty())
+            m_pending = (m_pending + bytes).right(kKeptBytes);
         return;
+    case State::Waiting:
+    case State::Quieting:
+    case State::Lingering:
+        break;
+    }
+    if (!bytes.isEmpty())
+        m_lastByteMs = nowMs();
     m_received += bytes;
-    m_heard = true;
-    const Pairing p = pairReply(m_x.request, m_received);
+    const Pairing p = pairReply(m_x.request, m_received, earlierRequests(), m_sentAt);
     if (p.status == Pairing::Incomplete) {
-        if (m_policy.waitForRest && p.skipped < m_received.size()) {
-            const int reply = qMax(expectedReplyLength(m_x.request), 5);
-            const int missing = reply - int(m_received.size() - p.skipped);
-            const int end =
-                tryEndMs(m_policy.waitMs, m_endMs, int(m_clock.elapsed()), missing, reply, m_baud);
+        if (p.droppable > 0) {
+            trace(QStringLiteral("rx"), m_received.left(p.droppable), QStringLiteral("noise"));
+            m_received.remove(0, p.droppable);
+            m_sentAt = qMax(0, m_sentAt - p.droppable);
+        }
+        const int begun = int(m_received.size()) - p.skipped;
+        if (m_state == State::Waiting && begun > 0 && p.skipped >= m_sentAt) {
+            const int end = tryEndMs(m_timing, m_endMs, nowMs(), m_timing.replyBytes - begun);
             if (end > m_endMs) {
                 m_endMs = end;
-                m_timer.start(int(qMax<qint64>(0, end - m_clock.elapsed())));
+                m_timer.start(qMax(0, end - nowMs()));
             }
-        }
-        // Bytes before the place a reply could still begin pair with nothing that may
-        // follow; dropped once they pile up, so a chattering line cannot grow the buffer.
-        if (m_received.size() > kKeptBytes && p.skipped > 0) {
-            m_sawCrcFailure = m_sawCrcFailure || p.crcFailures > 0;
-            trace(QStringLiteral("rx"), m_received.left(p.skipped), QStringLiteral("skipped"));
-            m_received.remove(0, p.skipped);
+        } else if (m_state == State::Quieting && !bytes.isEmpty()) {
+            m_timer.start(qMax(0, retryAtMs(m_endMs, m_lastByteMs, m_baud) - nowMs()));
         }
         return;
     }
-    m_timer.stop();
-    m_x.rttMs = double(m_clock.nsecsElapsed()) / 1e6;
     if (p.skipped > 0)
         trace(QStringLiteral("rx"), m_received.left(p.skipped), QStringLiteral("skipped"));
+    if (p.status == Pairing::Late) {
+        const Earlier e = m_earlier.at(p.earlier);
+        const int lateMs = int(m_age.elapsed() - e.sentMs);
+        m_earlier.remove(p.earlier);
+        trace(QStringLiteral("rx"), p.reply(m_received),
+              QStringLiteral("late reply to %1, %2 ms after it").arg(hexText(e.request)).arg(lateMs));
+        if (!m_policy.reportLate) {
+            // Not this request's: the awaited reply may still follow.
+            m_received.remove(0, p.start + p.length);
+            m_sentAt = qMax(0, m_sentAt - p.start - p.length);
+            take(QByteArray());
+            return;
+        }
+        m_timer.stop();
+        m_x.reply = p.reply(m_received);
+        m_x.lateRequest = e.request;
+        m_x.lateMs = lateMs;
+        finish(Exchange::Late);
+        return;
+    }
+    m_timer.stop();
     m_x.reply = p.reply(m_received);
-    trace(QStringLiteral("rx"), m_x.reply, QStringLiteral("%1 ms").arg(m_x.rttMs, 0, 'f', 1));
+    m_x.rttMs = double(m_clock.nsecsElapsed()) / 1e6;
+    m_x.couldBeLate = p.couldBeLate;
+    if (p.couldBeLate)
+        forgetEarlier(m_x.request);
+    trace(QStringLiteral("rx"), m_x.reply,
+          QStringLiteral("%1 ms%2").arg(m_x.rttMs, 0, 'f', 1).arg(p.couldBeLate ? QStringLiteral(", maybe late") : QString()));
     if (p.status == Pairing::Exception) {
         m_x.exceptionCode = p.exceptionCode(m_received);
         finish(Exchange::Exception);
@@ -132,41 +237,110 @@ void Link::onReadyRead()
     }
 }
 
-void Link::onTimeout()
+void Link::onTimer()
 {
-    const bool silent = !m_heard;
-    if (silent) {
-        trace(QStringLiteral("--"), {},
-              QStringLiteral("no reply within %1 ms").arg(m_clock.elapsed()));
-    } else {
-        m_sawCrcFailure = m_sawCrcFailure || pairReply(m_x.request, m_received).crcFailures > 0;
-        trace(QStringLiteral("rx"), m_received, QStringLiteral("damaged"));
-    }
-    if (m_triesLeft > 0 && (!silent || m_policy.retrySilence)) {
-        sendTry();
+    switch (m_state) {
+    case State::Idle:
+        return;
+    case State::Sending:
+        finish(Exchange::Broadcast);
+        return;
+    case State::Lingering:
+        take(readPending());
+        if (m_state == State::Lingering)
+            finish(Exchange::Silent);
+        return;
+    case State::Waiting: {
+        const QByteArray held = readPending();
+        if (!held.isEmpty()) {
+            take(held);
+            if (m_state != State::Waiting || m_timer.isActive())
+                return;
+        }
+        endTry();
         return;
     }
-    m_x.crcFailed = m_sawCrcFailure;
-    m_x.reply = m_received;
-    finish(silent ? Exchange::Silent : Exchange::Damaged);
+    case State::Quieting: {
+        const QByteArray held = readPending();
+        if (!held.isEmpty()) {
+            take(held);
+            if (m_state != State::Quieting || m_timer.isActive())
+                return;
+        }
+        if (m_triesLeft > 0 && (m_failure == Exchange::Damaged || m_policy.retrySilence)) {
+            sendTry();
+            return;
+        }
+        finish(m_failure);
+        return;
+    }
+    }
+}
+
+void Link::endTry()
+{
+    const QByteArray after = m_received.mid(m_sentAt);
+    const Damage damage = classifyDamage(m_x.request, after);
+    const bool begun = damage != Damage::None && damage != Damage::Noise;
+    if (after.isEmpty())
+        trace(QStringLiteral("--"), {}, QStringLiteral("no reply within %1 ms").arg(nowMs()));
+    else
+        trace(QStringLiteral("rx"), after,
+              begun ? QStringLiteral("damaged") : QStringLiteral("noise"));
+    // The worst any try saw: a damaged reply is not undone by a silent retry.
+    m_x.damage = qMax(m_x.damage, damage);
+    m_failure = m_x.damage > Damage::Noise ? Exchange::Damaged : Exchange::Silent;
+    m_x.reply = after;
+    const Pairing p = pairReply(m_x.request, m_received, earlierRequests(), m_sentAt);
+    if (m_policy.reportLate && !begun && p.earlierDamaged >= 0) {
+        // A damaged reply in the shape of an earlier request's: that one's, come late.
+        const Earlier e = m_earlier.takeAt(p.earlierDamaged);
+        m_x.lateRequest = e.request;
+        m_x.lateMs = int(m_age.elapsed() - e.sentMs);
+        m_x.damage = Damage::BadCrc;
+        trace(QStringLiteral("--"), {},
+              QStringLiteral("a damaged late reply to %1").arg(hexText(e.request)));
+        finish(Exchange::Late);
+        return;
+    }
+    for (const Earlier &e : m_earlier)
+        m_x.couldBeLate = m_x.couldBeLate || e.request == m_x.request;
+    // Quiet first: neither a retry nor the next request may talk over a reply under way.
+    m_state = State::Quieting;
+    const int at = m_lastByteMs < 0 ? m_endMs : retryAtMs(m_endMs, m_lastByteMs, m_baud);
+    m_endMs = nowMs();
+    m_timer.start(qMax(0, at - m_endMs));
 }
 
 void Link::onError(QSerialPort::SerialPortError error)
 {
-    if (error == QSerialPort::NoError || error == QSerialPort::TimeoutError || !m_busy)
+    if (error == QSerialPort::NoError || error == QSerialPort::TimeoutError ||
+        m_state == State::Idle)
         return;
     m_timer.stop();
     m_x.portError = m_port.errorString();
+    // Once open, a failing read or write means the device is gone: unplugged, or the
+    // other end of a pty closed.
+    m_x.portGone = error == QSerialPort::ResourceError || error == QSerialPort::ReadError ||
+                   error == QSerialPort::WriteError || error == QSerialPort::UnknownError;
+    trace(QStringLiteral("--"), {}, QStringLiteral("port error %1: %2").arg(int(error)).arg(m_x.portError));
     finish(Exchange::PortFailed);
 }
 
 void Link::finish(Exchange::Result result)
 {
+    // A request left without its reply may still draw one.
+    if (result != Exchange::Reply && result != Exchange::Exception)
+        for (qint64 sentMs : std::as_const(m_tries))
+            m_earlier.append({m_x.request, sentMs});
+    m_tries.clear();
     m_x.result = result;
-    m_busy = false;
+    m_state = State::Idle;
+    m_timer.stop();
     // Called last: the caller may start the next exchange from here.
     Done done = std::move(m_done);
-    done(m_x);
+    if (done)
+        done(m_x);
 }
 
 void Link::trace(const QString &what, const QByteArray &bytes, const QString &note) const

@@ -1,26 +1,29 @@
 #pragma once
 
+#include "link/pairing.h"
 #include "link/porterror.h"
+#include "link/trytiming.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QObject>
 #include <QSerialPort>
 #include <QTimer>
+#include <QVector>
 
 #include <functional>
 
 namespace quarvex::cli {
 
-// How long one try waits and when it is tried again.
+// How long one try waits for a reply to begin and when it is tried again.
 struct Policy
 {
-    int waitMs = 1000;
-    // Once bytes have come, wait for the rest by its wire time rather than stop at waitMs,
-    // but never past waitMs plus the whole reply's time.
-    bool waitForRest = false;
+    int turnaroundMs = 1000;
     int retries = 1;
     bool retrySilence = true; // false: only a damaged reply is tried again
+    // A late reply to an earlier request ends the exchange (Late) instead of being passed
+    // over while the awaited one is waited for.
+    bool reportLate = false;
 };
 
 struct Exchange
@@ -29,22 +32,31 @@ struct Exchange
     {
         Reply,
         Exception,
-        Silent,  // not a byte came back
-        Damaged, // bytes came, but no valid reply among them
+        Silent,    // no reply began: nothing came, or only noise (damage says which)
+        Damaged,   // a reply began, but none came whole (damage says how)
+        Late,      // a reply to an earlier request came instead (lateRequest)
+        Broadcast, // sent to every module; none answers
         PortFailed,
     };
     Result result = Silent;
     QByteArray request; // as sent, CRC included
-    QByteArray reply;
+    QByteArray reply;   // the reply, or what came of it
     quint8 exceptionCode = 0;
     double rttMs = 0;
     int tries = 0;
-    bool crcFailed = false;
+    Damage damage = Damage::None;
+    // Reply: an earlier identical request may have drawn it.
+    bool couldBeLate = false;
+    QByteArray lateRequest;
+    int lateMs = 0; // Late: from that request to its reply
     QString portError;
+    bool portGone = false; // the device went away (unplugged)
 };
 
-// The serial port and one request at a time: drain, send, pair the reply, try again.
-// Event driven: readyRead and a timer in the caller's event loop.
+// The serial port and one request at a time: send, pair the reply, try again once the
+// line is quiet. Requests whose tries ended without a reply are remembered for a while,
+// so their late replies are told apart from the reply awaited now. Event driven:
+// readyRead and a timer in the caller's event loop.
 class Link : public QObject
 {
     Q_OBJECT
@@ -61,30 +73,61 @@ public:
     using Done = std::function<void(const Exchange &)>;
     // The request without its CRC; done is called once, from the event loop.
     void exchange(const QByteArray &request, const Policy &policy, Done done);
+    // Nothing sent: listens ms for a late reply to an earlier request (Late), else Silent.
+    void linger(int ms, Done done);
+    // A note on the -v trace.
+    void trace(const QString &what, const QByteArray &bytes = {}, const QString &note = {}) const;
 
 private:
+    enum class State
+    {
+        Idle,
+        Sending,  // a broadcast on its way out
+        Waiting,  // for the reply of the current try
+        Quieting, // a try failed; the line must fall quiet first
+        Lingering,
+    };
+
     void sendTry();
+    QByteArray readPending();
     void onReadyRead();
-    void onTimeout();
+    void take(const QByteArray &bytes);
+    void onTimer();
+    void endTry();
     void onError(QSerialPort::SerialPortError error);
     void finish(Exchange::Result result);
-    void trace(const QString &what, const QByteArray &bytes, const QString &note = {}) const;
+    int nowMs() const { return int(m_clock.elapsed()); }
+    QVector<QByteArray> earlierRequests() const;
+    void forgetEarlier(const QByteArray &request);
 
     QSerialPort m_port;
     QTimer m_timer;
-    QElapsedTimer m_clock;
+    QElapsedTimer m_clock; // from the current try's request
+    QElapsedTimer m_age;   // for the earlier requests
     bool m_verbose;
+    bool m_polling = false;
     quint32 m_baud = 9600;
-    bool m_busy = false;
+    State m_state = State::Idle;
 
     Exchange m_x;
     Policy m_policy;
     Done m_done;
-    QByteArray m_received; // since the request, less what could pair with nothing
-    bool m_heard = false;
-    int m_endMs = 0; // when the try ends, from the request
+    TryTiming m_timing{};
+    QByteArray m_received; // around the current try, less what could pair with nothing
+    QByteArray m_pending;  // came while idle: only a late reply could be among them
+    int m_sentAt = 0;      // where in m_received the current request went out
+    int m_endMs = 0;
+    int m_lastByteMs = -1;
     int m_triesLeft = 0;
-    bool m_sawCrcFailure = false;
+    Exchange::Result m_failure = Exchange::Silent;
+
+    struct Earlier
+    {
+        QByteArray request;
+        qint64 sentMs;
+    };
+    QVector<Earlier> m_earlier; // other requests', unanswered
+    QVector<qint64> m_tries;    // when this request's tries went out
 };
 
 } // namespace quarvex::cli

@@ -58,49 +58,178 @@ std::optional<int> number(const QString &text, int min, int max)
     return v;
 }
 
-QString helpText(const QCommandLineParser &parser, const QString &program)
+// Short name, long name, value name, help.
+struct OptionSpec
 {
-    // The usage line names the program, not the path it was started by.
-    QString options = parser.helpText();
-    options.replace(program, QStringLiteral("quarvexctl"));
-    return options + QLatin1Char('\n') +
-           Cli::tr("Commands:\n"
-                   "  ports                          serial ports: name, description, maker, "
-                   "serial number, /dev/serial/by-id link\n"
-                   "  find                           try the nine line speeds on --port (every "
-                   "listed port when none is given),\n"
-                   "                                 likeliest first; report port, line speed "
-                   "and bus address\n"
-                   "  address                        the module's bus address\n"
-                   "  read                           all parameters and both alarm flags, "
-                   "decoded\n"
-                   "  motor 1|2 forward|reverse SPEED   run a motor, SPEED 0-100\n"
-                   "  motor 1|2 stop|brake           stop a motor (speed 0) or engage its brake\n"
-                   "  motor 1|2 frequency HZ         PWM frequency, HZ 1000-10000\n"
-                   "  alarm clear 1|2                clear a motor's over-current alarm (its "
-                   "parameters return to\n"
-                   "                                 their power-up values)\n"
-                   "  set-address N                  give the module bus address N, 1-254\n"
-                   "  set-speed N                    store line speed N (one of the nine); it "
-                   "takes effect when the\n"
-                   "                                 module restarts\n"
-                   "  watch [--interval MS] [--count N]  poll all parameters, one line a poll, "
-                   "then a summary\n"
-                   "  send HEX                       any frame (blanks allowed); the CRC is "
-                   "appended, the reply printed\n"
-                   "  scan [--from N] [--to N] [--all-speeds]  probe every bus address; list "
-                   "the modules that answer\n"
-                   "\n"
-                   "find, address and set-address use the module's read-address frame to bus "
-                   "address 0: with several\n"
-                   "modules on one line they all answer at once and the replies collide. Use "
-                   "scan there.\n"
-                   "\n"
-                   "Exit status: 0 done; 1 bad usage or a value out of range (nothing sent); 2 "
-                   "the port cannot be\n"
-                   "opened; 3 no valid reply after all tries; 4 the module answered with a "
-                   "Modbus exception;\n"
-                   "5 find or scan found nothing.\n");
+    const char *shortName, *name, *value, *help;
+};
+
+const OptionSpec kOptions[] = {
+    {"p", "port", "PATH",
+     QT_TRANSLATE_NOOP("Cli", "port name (ttyUSB0) or path (/dev/ttyUSB0, /dev/serial/by-id/..., "
+                              "a pty); also $QUARVEX_PORT")},
+    {"b", "baud", "N", QT_TRANSLATE_NOOP("Cli", "one of the nine line speeds (default 9600)")},
+    {"a", "address", "N",
+     QT_TRANSLATE_NOOP("Cli", "the module's bus address, 1-254; when absent, the module is "
+                              "asked first")},
+    {"t", "timeout", "MS",
+     QT_TRANSLATE_NOOP("Cli", "how long the module may take to begin its reply (default 1000); "
+                              "the rest of a reply is waited for by its length at the line "
+                              "speed. find and scan probe with 45 and ask again with 1000 when "
+                              "a reply comes late")},
+    {"r", "retries", "N",
+     QT_TRANSLATE_NOOP("Cli", "further tries after no reply or a damaged one, once the line is "
+                              "quiet (default 1; find and scan: damaged replies only)")},
+    {nullptr, "json", nullptr,
+     QT_TRANSLATE_NOOP("Cli", "results as JSON on stdout (JSON Lines for watch); a failure as "
+                              "{\"error\": {\"status\": N, \"message\": \"...\"}}")},
+    {nullptr, "csv", nullptr,
+     QT_TRANSLATE_NOOP("Cli", "watch: CSV on stdout, a header row first, the summary on "
+                              "stderr")},
+    {"v", "verbose", nullptr,
+     QT_TRANSLATE_NOOP("Cli", "every frame on stderr: time, direction, hex, round trip in ms")},
+    {nullptr, "interval", "MS", QT_TRANSLATE_NOOP("Cli", "watch: time between polls (default 1000)")},
+    {nullptr, "count", "N",
+     QT_TRANSLATE_NOOP("Cli", "watch: stop after N polls (default: until Ctrl+C)")},
+    {nullptr, "from", "N", QT_TRANSLATE_NOOP("Cli", "scan: first bus address (default 1)")},
+    {nullptr, "to", "N", QT_TRANSLATE_NOOP("Cli", "scan: last bus address (default 254)")},
+    {nullptr, "all-speeds", nullptr, QT_TRANSLATE_NOOP("Cli", "scan: at each of the nine line speeds")},
+    {nullptr, "force", nullptr,
+     QT_TRANSLATE_NOOP("Cli", "set-address: skip the check for several modules on the line")},
+    {"h", "help", nullptr, QT_TRANSLATE_NOOP("Cli", "this help; COMMAND --help for one command")},
+    {nullptr, "version", nullptr, QT_TRANSLATE_NOOP("Cli", "the version")},
+};
+
+// Usage, what it does, an example.
+struct CommandHelp
+{
+    const char *name, *usage, *what, *example;
+};
+
+const CommandHelp kCommandHelp[] = {
+    {"ports", "ports", QT_TRANSLATE_NOOP("Cli", "the serial ports, a header row first: name, description, maker, serial number, /dev/serial/by-id link"), "quarvexctl ports"},
+    {"find", "find", QT_TRANSLATE_NOOP("Cli", "try the nine line speeds, likeliest first, on --port or on every listed port; report port, line speed and bus address. A reply that may have come late is asked for again with a longer wait"), "quarvexctl find"},
+    {"address", "address", QT_TRANSLATE_NOOP("Cli", "the module's bus address; with -a, whether a module answers at that address"), "quarvexctl -p ttyUSB0 -a 5 address"},
+    {"read", "read", QT_TRANSLATE_NOOP("Cli", "all parameters and both alarm flags, decoded; the stored line speed beside the link's"), "quarvexctl -p ttyUSB0 read --json"},
+    {"motor", "motor 1|2 ACTION", QT_TRANSLATE_NOOP("Cli", "ACTION is forward SPEED or reverse SPEED (0-100), stop, brake (engage), release (the brake) or frequency HZ (PWM, 1000-10000). Nothing is sent while the motor's over-current alarm stands: the module would ignore it (exit status 6)"), "quarvexctl -p ttyUSB0 motor 1 forward 50"},
+    {"alarm", "alarm clear 1|2", QT_TRANSLATE_NOOP("Cli", "clear a motor's over-current alarm; its parameters return to their power-up values. Says so when no alarm stood"), "quarvexctl -p ttyUSB0 alarm clear 1"},
+    {"set-address", "set-address N", QT_TRANSLATE_NOOP("Cli", "give the module bus address N, 1-254, and read it back. With -a, only if the module answering is at that address"), "quarvexctl -p ttyUSB0 -a 1 set-address 5"},
+    {"set-speed", "set-speed N", QT_TRANSLATE_NOOP("Cli", "store line speed N (one of the nine); it takes effect when the module restarts"), "quarvexctl -p ttyUSB0 -a 5 set-speed 19200"},
+    {"watch", "watch [--interval MS] [--count N] [--csv]", QT_TRANSLATE_NOOP("Cli", "poll all parameters: one record a poll, answered or not, with its time (ISO 8601, ms); a summary at the end or on Ctrl+C"), "quarvexctl -p ttyUSB0 watch --csv > log.csv"},
+    {"send", "send HEX", QT_TRANSLATE_NOOP("Cli", "any frame (blanks allowed); the CRC is appended, the reply printed. A Modbus frame to address 0 is a broadcast: sent once, no reply expected"), "quarvexctl -p ttyUSB0 send 01 03 00 00 00 02"},
+    {"scan", "scan [--from N] [--to N] [--all-speeds]", QT_TRANSLATE_NOOP("Cli", "probe every bus address; list the modules that answer and the addresses whose replies were damaged. Ctrl+C lists what was found so far"), "quarvexctl -p ttyUSB0 scan --to 32"},
+};
+
+const CommandHelp *commandHelp(const QString &name)
+{
+    for (const CommandHelp &c : kCommandHelp)
+        if (name == QLatin1String(c.name))
+            return &c;
+    return nullptr;
+}
+
+// Terminal columns a character takes: CJK text is twice as wide.
+int columns(QChar c)
+{
+    return c.unicode() >= 0x1100 ? 2 : 1;
+}
+
+// Text in lines of at most 80 columns, each after `indent` blanks; breaks at blanks, or
+// between two wide characters.
+QString wrapped(const QString &text, int indent, int firstColumn)
+{
+    constexpr int kWidth = 80;
+    QString out;
+    int column = firstColumn;
+    int i = 0;
+    while (i < text.size()) {
+        // The next piece: a word with its blank before it, or one wide character.
+        int j = i;
+        if (text.at(j) == QLatin1Char(' '))
+            ++j;
+        if (j < text.size() && columns(text.at(j)) == 2) {
+            ++j;
+            // Closing punctuation stays with what it closes.
+            while (j < text.size() && QStringLiteral("，。；：、）”").contains(text.at(j)))
+                ++j;
+        } else {
+            while (j < text.size() && text.at(j) != QLatin1Char(' ') && columns(text.at(j)) == 1)
+                ++j;
+        }
+        QString piece = text.mid(i, j - i);
+        int width = 0;
+        for (QChar c : piece)
+            width += columns(c);
+        if (column + width > kWidth && column > indent) {
+            out += QLatin1Char('\n') + QString(indent, QLatin1Char(' '));
+            column = indent;
+            if (piece.startsWith(QLatin1Char(' '))) {
+                piece.remove(0, 1);
+                --width;
+            }
+        }
+        out += piece;
+        column += width;
+        i = j;
+    }
+    return out;
+}
+
+QString helpText()
+{
+    QString t = Cli::tr("Usage: quarvexctl [options] COMMAND [arguments]") + QLatin1Char('\n') +
+                wrapped(Cli::tr("Finds, reads, drives and commissions a Quarvex motor driver "
+                                "module over RS-485."),
+                        0, 0) +
+                QStringLiteral("\n\n") + Cli::tr("Options:") + QLatin1Char('\n');
+    constexpr int kColumn = 22;
+    for (const OptionSpec &o : kOptions) {
+        QString left = o.shortName ? QStringLiteral("  -%1, --%2").arg(QLatin1String(o.shortName),
+                                                                       QLatin1String(o.name))
+                                   : QStringLiteral("      --%1").arg(QLatin1String(o.name));
+        if (o.value)
+            left += QLatin1Char(' ') + QLatin1String(o.value);
+        left = left.leftJustified(kColumn - 1) + QLatin1Char(' ');
+        t += left + wrapped(Cli::tr(o.help), kColumn, kColumn) + QLatin1Char('\n');
+    }
+    t += QLatin1Char('\n') + Cli::tr("Commands (quarvexctl help COMMAND for more):") +
+         QLatin1Char('\n');
+    for (const CommandHelp &c : kCommandHelp)
+        t += QStringLiteral("  ") + QLatin1String(c.usage) + QLatin1Char('\n') +
+             QString(6, QLatin1Char(' ')) + wrapped(Cli::tr(c.what), 6, 6) + QLatin1Char('\n');
+    t += QLatin1Char('\n') +
+         wrapped(Cli::tr("find, address and set-address use the module's read-address frame to "
+                         "bus address 0: with several modules on one line they all answer at "
+                         "once and the replies collide. Use scan there."),
+                 0, 0) +
+         QStringLiteral("\n\n") + Cli::tr("Exit status:") + QLatin1Char('\n');
+    static const struct
+    {
+        int status;
+        const char *meaning;
+    } kStatuses[] = {
+        {0, QT_TRANSLATE_NOOP("Cli", "done")},
+        {1, QT_TRANSLATE_NOOP("Cli", "bad usage or a value out of range: nothing was opened or sent")},
+        {2, QT_TRANSLATE_NOOP("Cli", "the port cannot be opened, or went away")},
+        {3, QT_TRANSLATE_NOOP("Cli", "no valid reply after all tries, or only damaged ones")},
+        {4, QT_TRANSLATE_NOOP("Cli", "the module answered with a Modbus exception")},
+        {5, QT_TRANSLATE_NOOP("Cli", "find or scan found nothing")},
+        {6, QT_TRANSLATE_NOOP("Cli", "not applied: a motor's over-current alarm stands, or the module answers at another address than -a or than it was given")},
+        {130, QT_TRANSLATE_NOOP("Cli", "interrupted by Ctrl+C (scan lists what it found so far)")},
+        {143, QT_TRANSLATE_NOOP("Cli", "terminated (SIGTERM), likewise")},
+    };
+    for (const auto &s : kStatuses)
+        t += QStringLiteral("  %1").arg(s.status, -5) + wrapped(Cli::tr(s.meaning), 7, 7) +
+             QLatin1Char('\n');
+    return t;
+}
+
+QString commandHelpText(const CommandHelp &c)
+{
+    return Cli::tr("Usage: quarvexctl [options] %1").arg(QLatin1String(c.usage)) +
+           QLatin1Char('\n') + wrapped(Cli::tr(c.what), 0, 0) + QStringLiteral("\n\n") +
+           Cli::tr("Example:") + QStringLiteral("\n  ") + QLatin1String(c.example) +
+           QStringLiteral("\n\n") + Cli::tr("Options: see quarvexctl --help") + QLatin1Char('\n');
 }
 
 } // namespace
@@ -109,55 +238,12 @@ Parsed parseArguments(const QStringList &arguments, const QString &envPort)
 {
     Parsed result;
     QCommandLineParser parser;
-    parser.setApplicationDescription(
-        Cli::tr("Finds, reads, drives and commissions a Quarvex motor driver module over "
-                "RS-485."));
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsCompactedShortOptions);
-    // Short name, long name, help, value name.
-    static const struct
-    {
-        const char *shortName, *name, *help, *value;
-    } kOptions[] = {
-        {"h", "help", QT_TRANSLATE_NOOP("Cli", "Show this help."), nullptr},
-        {nullptr, "version", QT_TRANSLATE_NOOP("Cli", "Show the version."), nullptr},
-        {"p", "port",
-         QT_TRANSLATE_NOOP("Cli", "Port name (ttyUSB0) or path (/dev/ttyUSB0, "
-                                  "/dev/serial/by-id/..., a pty); also $QUARVEX_PORT."),
-         "PATH"},
-        {"b", "baud", QT_TRANSLATE_NOOP("Cli", "One of the nine line speeds (default 9600)."), "N"},
-        {"a", "address",
-         QT_TRANSLATE_NOOP("Cli", "The module's bus address, 1-254; when absent, ask the module "
-                                  "first."),
-         "N"},
-        {"t", "timeout", QT_TRANSLATE_NOOP("Cli", "Reply timeout for one try (default 1000)."),
-         "MS"},
-        {"r", "retries",
-         QT_TRANSLATE_NOOP("Cli", "Further tries after a timeout or a damaged reply (default 1)."),
-         "N"},
-        {nullptr, "json",
-         QT_TRANSLATE_NOOP("Cli",
-                           "Machine-readable result on stdout (JSON; JSON Lines for watch)."),
-         nullptr},
-        {"v", "verbose",
-         QT_TRANSLATE_NOOP("Cli", "Every frame on stderr: time, direction, hex, round trip in ms."),
-         nullptr},
-        {nullptr, "interval", QT_TRANSLATE_NOOP("Cli", "watch: time between polls (default 1000)."),
-         "MS"},
-        {nullptr, "count",
-         QT_TRANSLATE_NOOP("Cli", "watch: stop after N polls (default: until Ctrl+C)."), "N"},
-        {nullptr, "from", QT_TRANSLATE_NOOP("Cli", "scan: first bus address (default 1)."), "N"},
-        {nullptr, "to", QT_TRANSLATE_NOOP("Cli", "scan: last bus address (default 254)."), "N"},
-        {nullptr, "all-speeds", QT_TRANSLATE_NOOP("Cli", "scan: at each of the nine line speeds."),
-         nullptr},
-        {nullptr, "force",
-         QT_TRANSLATE_NOOP("Cli", "set-address: skip the check for several modules on the line."),
-         nullptr},
-    };
-    for (const auto &o : kOptions) {
+    for (const OptionSpec &o : kOptions) {
         QStringList names{QLatin1String(o.name)};
         if (o.shortName)
             names.prepend(QLatin1String(o.shortName));
-        parser.addOption(QCommandLineOption(names, Cli::tr(o.help),
+        parser.addOption(QCommandLineOption(names, QString(),
                                             o.value ? QLatin1String(o.value) : QString()));
     }
     const auto isSet = [&parser](const char *name) {
@@ -166,16 +252,17 @@ Parsed parseArguments(const QStringList &arguments, const QString &envPort)
     const auto value = [&parser](const char *name) {
         return parser.value(QLatin1String(name));
     };
-    parser.addPositionalArgument(QStringLiteral("command"), Cli::tr("One of the commands below."),
-                                 QStringLiteral("<command> [arguments]"));
-
     if (!parser.parse(arguments)) {
         result.text = parser.errorText();
         return result;
     }
-    if (isSet("help")) {
+    // "help COMMAND" and "COMMAND --help": that command's usage and an example.
+    const QStringList words = parser.positionalArguments();
+    const bool helpWord = words.value(0) == QLatin1String("help");
+    if (isSet("help") || helpWord) {
+        const CommandHelp *c = commandHelp(words.value(helpWord ? 1 : 0));
         result.action = Parsed::Help;
-        result.text = helpText(parser, arguments.value(0));
+        result.text = c ? commandHelpText(*c) : helpText();
         return result;
     }
     if (isSet("version")) {
@@ -193,6 +280,7 @@ Parsed parseArguments(const QStringList &arguments, const QString &envPort)
     };
     inv.port = isSet("port") ? value("port") : envPort;
     inv.json = isSet("json");
+    inv.csv = isSet("csv");
     inv.verbose = isSet("verbose");
     inv.allSpeeds = isSet("all-speeds");
     inv.force = isSet("force");
@@ -287,6 +375,7 @@ Parsed parseArguments(const QStringList &arguments, const QString &envPort)
             {"reverse", Command::Motor1Reverse, Command::Motor2Reverse, 1},
             {"stop", Command::Motor1Stop, Command::Motor2Stop, 0},
             {"brake", Command::Motor1Brake, Command::Motor2Brake, 0},
+            {"release", Command::Motor1Release, Command::Motor2Release, 0},
             {"frequency", Command::Motor1Frequency, Command::Motor2Frequency, 1},
         };
         const Action *action = nullptr;

@@ -43,6 +43,7 @@ struct Invocation
     bool timeoutGiven = false;
     int retries = 1;
     bool json = false;
+    bool csv = false; // watch
     bool verbose = false;
 
     Command command = Command::ReadAll; // motor

@@ -1,5 +1,6 @@
 // quarvexctl: the module from the command line.
 #include "invocation.h"
+#include "report.h"
 #include "runner.h"
 
 #include <QCoreApplication>
@@ -20,21 +21,25 @@ namespace {
 
 int g_interruptPipe[2] = {-1, -1};
 
-void onInterrupt(int)
+void onInterrupt(int signal)
 {
-    const char c = 1;
+    const char c = char(signal);
     [[maybe_unused]] const ssize_t n = ::write(g_interruptPipe[1], &c, 1);
 }
 
-// Ctrl+C reaches the event loop as an event, so watch can print its summary.
+// Ctrl+C and SIGTERM reach the event loop as events, so watch can print its summary and
+// scan what it found; the exit status is 128 + the signal's number, as a shell reports.
 void routeInterrupt(quarvex::cli::Runner *runner)
 {
     if (::pipe(g_interruptPipe) != 0)
         return;
     ::fcntl(g_interruptPipe[1], F_SETFL, ::fcntl(g_interruptPipe[1], F_GETFL) | O_NONBLOCK);
     auto *notifier = new QSocketNotifier(g_interruptPipe[0], QSocketNotifier::Read, runner);
-    QObject::connect(notifier, &QSocketNotifier::activated, runner,
-                     [runner] { runner->interrupt(); });
+    QObject::connect(notifier, &QSocketNotifier::activated, runner, [runner] {
+        char c = 0;
+        if (::read(g_interruptPipe[0], &c, 1) == 1)
+            runner->interrupt(128 + c);
+    });
     struct sigaction sa
     {
     };
@@ -72,6 +77,9 @@ int main(int argc, char *argv[])
     case Parsed::Error:
         std::fprintf(stderr, "quarvexctl: %s\n%s\n", parsed.text.toLocal8Bit().constData(),
                      Cli::tr("Try 'quarvexctl --help'.").toLocal8Bit().constData());
+        // A script reading stdout gets an answer even when the command line was wrong.
+        if (QCoreApplication::arguments().contains(QStringLiteral("--json")))
+            std::puts(compact(errorJson(1, parsed.text)).constData());
         return 1;
     case Parsed::Run:
         break;

@@ -4,6 +4,7 @@
 #include "invocation.h"
 
 #include <QJsonDocument>
+#include <QStringList>
 
 #include <iterator>
 
@@ -45,41 +46,98 @@ QString motorText(const MotorState &m)
         .arg(m.alarm ? Cli::tr("OVER-CURRENT") : Cli::tr("off"));
 }
 
-} // namespace
-
-QJsonObject stateJson(const ModuleState &s)
+QJsonObject motorJson(const MotorState &m)
 {
-    QJsonObject o{{QStringLiteral("address"), s.address},
-                  {QStringLiteral("line_speed"), qint64(s.lineSpeed)}};
-    for (int i = 0; i < 2; ++i) {
-        const MotorState &m = s.motors[i];
-        o.insert(QStringLiteral("motor%1").arg(i + 1),
-                 QJsonObject{{QStringLiteral("pwm_frequency"), qint64(m.frequency)},
-                             {QStringLiteral("direction"), directionJson(m.direction)},
-                             {QStringLiteral("speed"), m.speed},
-                             {QStringLiteral("brake"), m.brake != 0},
-                             {QStringLiteral("alarm"), m.alarm != 0}});
-    }
-    return o;
+    return {{QStringLiteral("pwm_frequency"), qint64(m.frequency)},
+            {QStringLiteral("direction"), directionJson(m.direction)},
+            {QStringLiteral("speed"), m.speed},
+            {QStringLiteral("brake"), m.brake != 0},
+            {QStringLiteral("alarm"), m.alarm != 0}};
 }
 
-QString stateText(const ModuleState &s)
+QJsonValue rounded(double ms)
 {
+    return qRound(ms * 10) / 10.0;
+}
+
+// ISO 8601 with milliseconds and the offset from UTC.
+QString isoTime(const QDateTime &time)
+{
+    QDateTime t = time;
+    t.setOffsetFromUtc(time.offsetFromUtc());
+    return t.toString(Qt::ISODateWithMs);
+}
+
+QString resultName(const PollRecord &r)
+{
+    if (r.answered)
+        return QStringLiteral("reply");
+    if (!r.exception.isEmpty())
+        return QStringLiteral("exception");
+    return r.damage == Damage::None ? QStringLiteral("no_reply") : damageName(r.damage);
+}
+
+} // namespace
+
+QJsonObject stateJson(const ModuleState &s, quint32 linkSpeed)
+{
+    return {{QStringLiteral("address"), s.address},
+            {QStringLiteral("stored_line_speed"), qint64(s.lineSpeed)},
+            {QStringLiteral("link_line_speed"), qint64(linkSpeed)},
+            {QStringLiteral("motor1"), motorJson(s.motors[0])},
+            {QStringLiteral("motor2"), motorJson(s.motors[1])}};
+}
+
+QString stateText(const ModuleState &s, quint32 linkSpeed)
+{
+    const QString speed =
+        s.lineSpeed == linkSpeed
+            ? Cli::tr("%1 bit/s").arg(s.lineSpeed)
+            : Cli::tr("%1 bit/s stored, takes effect after a restart (the link runs at %2)")
+                  .arg(s.lineSpeed)
+                  .arg(linkSpeed);
     return Cli::tr("bus address  %1\n"
-                   "line speed   %2 bit/s\n"
+                   "line speed   %2\n"
                    "motor 1      %3\n"
                    "motor 2      %4\n")
         .arg(s.address)
-        .arg(s.lineSpeed)
-        .arg(motorText(s.motors[0]), motorText(s.motors[1]));
+        .arg(speed, motorText(s.motors[0]), motorText(s.motors[1]));
 }
 
-QString stateLine(const ModuleState &s, double rttMs)
+QString damageText(Damage damage)
 {
-    return Cli::tr("%1 bit/s | motor 1 %2 | motor 2 %3 | %4 ms")
-        .arg(s.lineSpeed)
-        .arg(motorText(s.motors[0]), motorText(s.motors[1]))
-        .arg(rttMs, 0, 'f', 1);
+    switch (damage) {
+    case Damage::None:
+        break;
+    case Damage::Noise:
+        return Cli::tr("only noise on the line, nothing that begins a reply");
+    case Damage::CutOff:
+        return Cli::tr("a reply cut off before its end: bytes lost on the line, or a wrong "
+                       "speed");
+    case Damage::BadCrc:
+        return Cli::tr("a reply with a bad CRC: noise, a wrong speed, or two modules at once");
+    case Damage::Collision:
+        return Cli::tr("two replies on top of each other: more than one module answers on this "
+                       "line; use scan");
+    }
+    return Cli::tr("no reply");
+}
+
+QString damageName(Damage damage)
+{
+    switch (damage) {
+    case Damage::None:
+        break;
+    case Damage::Noise:
+        return QStringLiteral("noise");
+    case Damage::CutOff:
+        return QStringLiteral("cut_off");
+    case Damage::BadCrc:
+        return QStringLiteral("bad_crc");
+    case Damage::Collision:
+        return QStringLiteral("collision");
+    }
+    return QStringLiteral("none");
 }
 
 QString exceptionText(quint8 code)
@@ -94,6 +152,101 @@ QString exceptionText(quint8 code)
     const bool known = code >= 1 && code <= int(std::size(meanings));
     const QString meaning = known ? Cli::tr(meanings[code - 1]) : Cli::tr("unknown");
     return QStringLiteral("%1 (%2)").arg(code, 2, 16, QLatin1Char('0')).arg(meaning);
+}
+
+QJsonObject errorJson(int status, const QString &message)
+{
+    return {{QStringLiteral("error"), QJsonObject{{QStringLiteral("status"), status},
+                                                  {QStringLiteral("message"), message}}}};
+}
+
+QString csvHeader()
+{
+    return QStringLiteral("time,result,rtt_ms,stored_line_speed,"
+                          "motor1_direction,motor1_speed,motor1_pwm_frequency,motor1_brake,"
+                          "motor1_alarm,motor2_direction,motor2_speed,motor2_pwm_frequency,"
+                          "motor2_brake,motor2_alarm");
+}
+
+QString csvRecord(const PollRecord &r)
+{
+    QStringList cells{isoTime(r.time), resultName(r)};
+    if (r.answered) {
+        cells << QString::number(r.rttMs, 'f', 1) << QString::number(r.state.lineSpeed);
+        for (const MotorState &m : r.state.motors)
+            cells << directionJson(m.direction).toVariant().toString() << QString::number(m.speed)
+                  << QString::number(m.frequency) << QString::number(m.brake)
+                  << QString::number(m.alarm);
+    }
+    while (cells.size() < 14)
+        cells << QString();
+    return cells.join(QLatin1Char(','));
+}
+
+QJsonObject jsonRecord(const PollRecord &r)
+{
+    QJsonObject o;
+    if (r.answered) {
+        o = stateJson(r.state, r.state.lineSpeed);
+        o.remove(QStringLiteral("link_line_speed"));
+        o.insert(QStringLiteral("rtt_ms"), rounded(r.rttMs));
+    }
+    if (!r.exception.isEmpty())
+        o.insert(QStringLiteral("exception"), r.exception);
+    o.insert(QStringLiteral("time"), isoTime(r.time));
+    o.insert(QStringLiteral("result"), resultName(r));
+    return o;
+}
+
+QString textRecord(const PollRecord &r)
+{
+    QString what;
+    if (r.answered)
+        what = Cli::tr("%1 bit/s | motor 1 %2 | motor 2 %3 | %4 ms")
+                   .arg(r.state.lineSpeed)
+                   .arg(motorText(r.state.motors[0]), motorText(r.state.motors[1]))
+                   .arg(r.rttMs, 0, 'f', 1);
+    else if (!r.exception.isEmpty())
+        what = Cli::tr("exception %1").arg(r.exception);
+    else
+        what = damageText(r.damage);
+    return isoTime(r.time) + QStringLiteral("  ") + what;
+}
+
+QJsonObject summaryJson(const Summary &s)
+{
+    const auto rtt = [&s](double v) { return s.answered > 0 ? rounded(v) : QJsonValue(); };
+    return {{QStringLiteral("summary"),
+             QJsonObject{{QStringLiteral("sent"), s.sent},
+                         {QStringLiteral("answered"), s.answered},
+                         {QStringLiteral("timeouts"), s.timeouts},
+                         {QStringLiteral("noise"), s.noise},
+                         {QStringLiteral("cut_off"), s.cutOff},
+                         {QStringLiteral("crc_errors"), s.crcErrors},
+                         {QStringLiteral("exceptions"), s.exceptions},
+                         {QStringLiteral("rtt_ms"),
+                          QJsonObject{{QStringLiteral("min"), rtt(s.rttMin)},
+                                      {QStringLiteral("avg"), rtt(s.rttAvg)},
+                                      {QStringLiteral("max"), rtt(s.rttMax)}}}}}};
+}
+
+QString summaryText(const Summary &s)
+{
+    const QString counts = Cli::tr("sent %1, answered %2, no reply %3, noise %4, cut off %5, "
+                                   "bad CRC %6, exceptions %7")
+                               .arg(s.sent)
+                               .arg(s.answered)
+                               .arg(s.timeouts)
+                               .arg(s.noise)
+                               .arg(s.cutOff)
+                               .arg(s.crcErrors)
+                               .arg(s.exceptions);
+    if (s.answered == 0)
+        return counts + Cli::tr("; no replies, so no round trip");
+    return counts + Cli::tr("; round trip min %1 / avg %2 / max %3 ms")
+                        .arg(s.rttMin, 0, 'f', 1)
+                        .arg(s.rttAvg, 0, 'f', 1)
+                        .arg(s.rttMax, 0, 'f', 1);
 }
 
 QByteArray compact(const QJsonObject &object)

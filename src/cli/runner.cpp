@@ -11,9 +11,10 @@
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QSerialPortInfo>
-#include <QTime>
 #include <QTimer>
+#include <QtEndian>
 
+#include <algorithm>
 #include <cstdio>
 
 #ifdef Q_OS_UNIX
@@ -50,16 +51,15 @@ bool stderrIsTerminal()
 #endif
 }
 
-bool isAddressRequest(const QByteArray &request)
+int motorNumber(Motor m)
 {
-    return request.size() == 4 && quint8(request.at(0)) == kAddressFrameBus &&
-           quint8(request.at(1)) == Fn::ReadAddress;
+    return m == Motor::One ? 1 : 2;
 }
 
-QString damagedAddressReply()
+// The value of a one-register read reply.
+quint16 registerValue(const QByteArray &reply)
 {
-    return Cli::tr("a damaged reply to the address request: more than one module may be on this "
-                   "line; use scan");
+    return reply.size() >= 5 ? qFromBigEndian<quint16>(reply.constData() + 3) : 0;
 }
 
 // The /dev/serial/by-id link that leads to a device, if any.
@@ -78,6 +78,9 @@ Runner::Runner(const Invocation &invocation, QObject *parent)
     : QObject(parent), m_inv(invocation), m_link(invocation.verbose)
 {
     m_progress = stderrIsTerminal();
+    // find and scan probe briefly and ask again, longer, when a reply comes late.
+    m_probeMs = m_inv.timeoutGiven ? m_inv.timeoutMs : kProbeTurnaroundMs;
+    m_ceilingMs = qMax(m_inv.timeoutMs, kCommandTurnaroundMs);
 }
 
 void Runner::finish(int status)
@@ -87,6 +90,15 @@ void Runner::finish(int status)
     m_finished = true;
     std::fflush(stdout);
     QCoreApplication::exit(status);
+}
+
+void Runner::failWith(int status, const QString &message)
+{
+    progress(QString());
+    complain(message);
+    if (m_inv.json)
+        outJson(errorJson(status, message));
+    finish(status);
 }
 
 void Runner::progress(const QString &line)
@@ -102,26 +114,27 @@ void Runner::fail(const Exchange &x)
 {
     switch (x.result) {
     case Exchange::Reply:
+    case Exchange::Broadcast:
+    case Exchange::Late:
         break;
     case Exchange::Exception:
-        complain(Cli::tr("the module refused the request: exception %1")
-                     .arg(exceptionText(x.exceptionCode)));
-        finish(4);
+        failWith(4, Cli::tr("the module refused the request: exception %1")
+                        .arg(exceptionText(x.exceptionCode)));
         return;
-    case Exchange::Silent:
-        complain(x.tries == 1 ? Cli::tr("no reply")
-                              : Cli::tr("no reply after %1 tries").arg(x.tries));
-        finish(3);
+    case Exchange::Silent: {
+        QString text =
+            x.tries == 1 ? Cli::tr("no reply") : Cli::tr("no reply after %1 tries").arg(x.tries);
+        if (x.damage == Damage::Noise)
+            text += QStringLiteral("; ") + damageText(Damage::Noise);
+        failWith(3, text);
         return;
+    }
     case Exchange::Damaged:
-        complain(isAddressRequest(x.request)
-                     ? damagedAddressReply()
-                     : Cli::tr("no valid reply after %1 tries (damaged replies)").arg(x.tries));
-        finish(3);
+        failWith(3, Cli::tr("no valid reply after %1 tries: %2").arg(x.tries).arg(damageText(x.damage)));
         return;
     case Exchange::PortFailed:
-        complain(Cli::tr("the port failed: %1").arg(x.portError));
-        finish(2);
+        failWith(2, x.portGone ? Cli::tr("the port went away")
+                               : Cli::tr("the port failed: %1").arg(x.portError));
         return;
     }
 }
@@ -136,31 +149,30 @@ bool Runner::openPort(const QString &name, quint32 baud, bool reportFailure)
         return false;
     switch (why) {
     case OpenFailure::NotFound:
-        complain(Cli::tr("cannot open %1: no such port").arg(name));
+        failWith(2, Cli::tr("cannot open %1: no such port").arg(name));
         break;
     case OpenFailure::Permission:
 #ifdef Q_OS_LINUX
-        complain(Cli::tr("cannot open %1: permission denied; add your user to the dialout group "
-                         "and log in again")
-                     .arg(name));
+        failWith(2, Cli::tr("cannot open %1: permission denied; add your user to the dialout "
+                            "group and log in again")
+                        .arg(name));
 #else
-        complain(Cli::tr("cannot open %1: permission denied").arg(name));
+        failWith(2, Cli::tr("cannot open %1: permission denied").arg(name));
 #endif
         break;
     case OpenFailure::InUse:
-        complain(Cli::tr("cannot open %1: in use by another program").arg(name));
+        failWith(2, Cli::tr("cannot open %1: in use by another program").arg(name));
         break;
     case OpenFailure::Other:
-        complain(Cli::tr("cannot open %1: %2").arg(name, text));
+        failWith(2, Cli::tr("cannot open %1: %2").arg(name, text));
         break;
     }
-    finish(2);
     return false;
 }
 
 Policy Runner::commandPolicy() const
 {
-    return Policy{m_inv.timeoutMs, false, m_inv.retries, true};
+    return Policy{m_inv.timeoutMs, m_inv.retries, true, false};
 }
 
 void Runner::start()
@@ -201,14 +213,22 @@ void Runner::start()
         run(0);
 }
 
-void Runner::interrupt()
+void Runner::interrupt(int status)
 {
+    if (m_finished)
+        return;
     if (m_inv.verb == Verb::Watch) {
         summary();
         return;
     }
+    if (m_inv.verb == Verb::Scan) {
+        scanDone(status);
+        return;
+    }
     progress(QString());
-    finish(130);
+    if (m_inv.json)
+        outJson(errorJson(status, Cli::tr("interrupted")));
+    finish(status);
 }
 
 void Runner::withAddress(const std::function<void(quint8)> &next)
@@ -224,22 +244,51 @@ void Runner::withAddress(const std::function<void(quint8)> &next)
         const quint8 address = reportedAddress(x.reply);
         if (!fieldAccepts(Field::Address, address)) {
             const FieldSpec &range = fieldSpec(Field::Address);
-            complain(Cli::tr("the module reported bus address %1, outside %2-%3; nothing was "
-                             "sent to it")
-                         .arg(address)
-                         .arg(range.min)
-                         .arg(range.max));
-            finish(3);
+            failWith(3, Cli::tr("the module reported bus address %1, outside %2-%3; nothing was "
+                                "sent to it")
+                            .arg(address)
+                            .arg(range.min)
+                            .arg(range.max));
             return;
         }
         next(address);
     });
 }
 
+void Runner::withAlarm(quint8 address, Motor motor, const std::function<void(bool)> &next)
+{
+    m_link.exchange(readRegistersFrame(address, motorRegisters(motor).alarm, 1), commandPolicy(),
+                    [this, next](const Exchange &x) {
+                        if (x.result != Exchange::Reply)
+                            return fail(x);
+                        next(registerValue(x.reply) != 0);
+                    });
+}
+
 void Runner::run(quint8 address)
 {
     switch (m_inv.verb) {
     case Verb::Address:
+        if (m_inv.address) {
+            // A question to that address alone: it works on a shared line too.
+            const int a = *m_inv.address;
+            m_link.exchange(readRegistersFrame(quint8(a), Reg::LineSpeed, 2), commandPolicy(),
+                            [this, a](const Exchange &x) {
+                                if (x.result == Exchange::Silent) {
+                                    failWith(3, Cli::tr("no module answers at bus address %1").arg(a));
+                                    return;
+                                }
+                                if (x.result != Exchange::Reply && x.result != Exchange::Exception)
+                                    return fail(x);
+                                if (m_inv.json)
+                                    outJson({{QStringLiteral("address"), a},
+                                             {QStringLiteral("answers"), true}});
+                                else
+                                    out(Cli::tr("a module answers at bus address %1").arg(a));
+                                finish(0);
+                            });
+            return;
+        }
         m_link.exchange(readAddressFrame(), commandPolicy(), [this](const Exchange &x) {
             if (x.result != Exchange::Reply)
                 return fail(x);
@@ -253,58 +302,66 @@ void Runner::run(quint8 address)
         return;
     case Verb::Read:
         m_link.exchange(readRegistersFrame(address, Reg::LineSpeed, Reg::Count), commandPolicy(),
-                        [this, address](const Exchange &x) {
+                        [this](const Exchange &x) {
                             if (x.result != Exchange::Reply)
                                 return fail(x);
                             ModuleState s;
                             decodeState(x.reply, &s);
                             if (m_inv.json)
-                                outJson(stateJson(s));
+                                outJson(stateJson(s, m_link.baud()));
                             else
-                                out(stateText(s));
+                                out(stateText(s, m_link.baud()));
                             finish(0);
                         });
         return;
     case Verb::Motor:
-        command(buildCommand(m_inv.command, address, m_inv.value), Cli::tr("done"));
+        // The module acknowledges a write to a motor whose alarm stands, and ignores it.
+        withAlarm(address, m_inv.motor, [this, address](bool alarm) {
+            const int n = motorNumber(m_inv.motor);
+            if (alarm) {
+                failWith(6, Cli::tr("not applied: the over-current alarm of motor %1 stands, and "
+                                    "the module ignores commands to it until it is cleared with "
+                                    "'quarvexctl alarm clear %1'; nothing was sent")
+                                .arg(n));
+                return;
+            }
+            command(buildCommand(m_inv.command, address, m_inv.value), Cli::tr("done"));
+        });
         return;
     case Verb::AlarmClear:
-        command(clearAlarmFrame(address, m_inv.motor),
-                Cli::tr("alarm of motor %1 cleared; its parameters are back at their power-up "
-                        "values")
-                    .arg(m_inv.motor == Motor::One ? 1 : 2));
+        withAlarm(address, m_inv.motor, [this, address](bool alarm) {
+            const int n = motorNumber(m_inv.motor);
+            if (!alarm) {
+                if (m_inv.json)
+                    outJson({{QStringLiteral("motor"), n},
+                             {QStringLiteral("alarm_stood"), false}});
+                else
+                    out(Cli::tr("no alarm stood on motor %1; nothing changed").arg(n));
+                finish(0);
+                return;
+            }
+            command(clearAlarmFrame(address, m_inv.motor),
+                    Cli::tr("alarm of motor %1 cleared; its parameters are back at their "
+                            "power-up values")
+                        .arg(n),
+                    {{QStringLiteral("motor"), n}, {QStringLiteral("alarm_stood"), true}});
+        });
         return;
     case Verb::SetSpeed:
         command(buildCommand(Command::SetLineSpeed, address, m_inv.value),
                 Cli::tr("line speed %1 bit/s stored; it takes effect when the module restarts")
                     .arg(m_inv.value));
         return;
-    case Verb::SetAddress: {
-        const QByteArray frame = buildCommand(Command::WriteAddress, quint8(m_inv.value), 0);
-        const QString done = Cli::tr("bus address now %1").arg(m_inv.value);
-        if (m_inv.force) {
-            command(frame, done);
-            return;
-        }
-        // The write goes to bus address 0: on a shared line every module would take it.
-        m_link.exchange(readAddressFrame(), commandPolicy(), [=](const Exchange &x) {
-            if (x.result == Exchange::Damaged) {
-                complain(damagedAddressReply() + QLatin1Char('\n') +
-                         Cli::tr("the address was not changed (--force skips this check)"));
-                finish(3);
-            } else if (x.result != Exchange::Reply) {
-                fail(x);
-            } else {
-                command(frame, done);
-            }
-        });
+    case Verb::SetAddress:
+        checkAddress([this] { setAddress(); });
         return;
-    }
     case Verb::Send:
         command(m_inv.frame, QString());
         return;
     case Verb::Watch:
         m_address = address;
+        if (m_inv.csv)
+            out(csvHeader());
         poll();
         return;
     default:
@@ -312,16 +369,80 @@ void Runner::run(quint8 address)
     }
 }
 
-void Runner::command(const QByteArray &frame, const QString &doneText)
+// The write goes to bus address 0: every module on the line would take it. So the
+// module is asked first, unless --force says the line is known to hold one.
+void Runner::checkAddress(const std::function<void()> &next)
 {
-    m_link.exchange(frame, commandPolicy(), [this, doneText](const Exchange &x) {
+    if (m_inv.force && !m_inv.address) {
+        next();
+        return;
+    }
+    m_link.exchange(readAddressFrame(), commandPolicy(), [this, next](const Exchange &x) {
+        if (x.result == Exchange::Damaged) {
+            failWith(3, damageText(x.damage) + QLatin1Char('\n') +
+                            Cli::tr("the address was not changed (--force skips this check)"));
+        } else if (x.result != Exchange::Reply) {
+            fail(x);
+        } else if (m_inv.address && reportedAddress(x.reply) != *m_inv.address) {
+            failWith(6, Cli::tr("the module answering is at bus address %1, not %2; the address "
+                                "was not changed")
+                            .arg(reportedAddress(x.reply))
+                            .arg(*m_inv.address));
+        } else {
+            next();
+        }
+    });
+}
+
+void Runner::setAddress()
+{
+    const QByteArray frame = buildCommand(Command::WriteAddress, quint8(m_inv.value), 0);
+    m_link.exchange(frame, commandPolicy(), [this](const Exchange &w) {
+        if (w.result != Exchange::Reply)
+            return fail(w);
+        // What the module answers now, not what it was told.
+        m_link.exchange(readAddressFrame(), commandPolicy(), [this, w](const Exchange &x) {
+            if (x.result != Exchange::Reply)
+                return fail(x);
+            const int now = reportedAddress(x.reply);
+            if (now != int(m_inv.value)) {
+                failWith(6, Cli::tr("the module acknowledged, but answers at bus address %1")
+                                .arg(now));
+                return;
+            }
+            if (m_inv.json)
+                outJson({{QStringLiteral("request"), hexText(w.request)},
+                         {QStringLiteral("reply"), hexText(w.reply)},
+                         {QStringLiteral("address"), now}});
+            else
+                out(Cli::tr("bus address now %1").arg(now));
+            finish(0);
+        });
+    });
+}
+
+void Runner::command(const QByteArray &frame, const QString &doneText, const QJsonObject &extra)
+{
+    m_link.exchange(frame, commandPolicy(), [this, doneText, extra](const Exchange &x) {
+        if (x.result == Exchange::Broadcast) {
+            if (m_inv.json)
+                outJson({{QStringLiteral("request"), hexText(x.request)},
+                         {QStringLiteral("reply"), QJsonValue()}});
+            else
+                out(Cli::tr("broadcast: no reply expected"));
+            finish(0);
+            return;
+        }
         if (x.result != Exchange::Reply)
             return fail(x);
-        if (m_inv.json)
-            outJson({{QStringLiteral("request"), hexText(x.request)},
-                     {QStringLiteral("reply"), hexText(x.reply)}});
-        else
+        if (m_inv.json) {
+            QJsonObject o = extra;
+            o.insert(QStringLiteral("request"), hexText(x.request));
+            o.insert(QStringLiteral("reply"), hexText(x.reply));
+            outJson(o);
+        } else {
             out(doneText.isEmpty() ? hexText(x.reply) : doneText);
+        }
         finish(0);
     });
 }
@@ -329,6 +450,8 @@ void Runner::command(const QByteArray &frame, const QString &doneText)
 void Runner::listPorts()
 {
     QJsonArray list;
+    if (!m_inv.json)
+        out(Cli::tr("PORT  DESCRIPTION  MAKER  SERIAL  BY-ID"));
     for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts()) {
         const QString link = byIdLink(info.systemLocation());
         if (m_inv.json) {
@@ -355,9 +478,8 @@ void Runner::listPorts()
 void Runner::findOnPort(int port)
 {
     if (port >= m_ports.size()) {
-        progress(QString());
-        complain(m_ports.isEmpty() ? Cli::tr("no serial port found") : Cli::tr("no module found"));
-        finish(5);
+        failWith(5, m_ports.isEmpty() ? Cli::tr("no serial port found")
+                                      : Cli::tr("no module found"));
         return;
     }
     // A port named by the user must open; listed ones that do not are passed over.
@@ -366,10 +488,10 @@ void Runner::findOnPort(int port)
             findOnPort(port + 1);
         return;
     }
-    findAtSpeed(port, 0);
+    findAtSpeed(port, 0, false);
 }
 
-void Runner::findAtSpeed(int port, int speed)
+void Runner::findAtSpeed(int port, int speed, bool confirming)
 {
     if (speed >= int(kSpeedOrder.size())) {
         m_link.close();
@@ -379,18 +501,37 @@ void Runner::findAtSpeed(int port, int speed)
     const quint32 baud = kSpeedOrder[speed];
     // A module heard at the old speed must not be reported at this one.
     if (!m_link.setBaud(baud)) {
-        findAtSpeed(port, speed + 1);
+        findAtSpeed(port, speed + 1, false);
         return;
     }
     progress(Cli::tr("%1 at %2 bit/s ...").arg(m_ports.at(port)).arg(baud));
-    const Policy policy{m_inv.timeoutGiven ? m_inv.timeoutMs : findWaitMs(baud),
-                        !m_inv.timeoutGiven, m_inv.retries, false};
+    const Policy policy{confirming ? m_ceilingMs : m_probeMs, m_inv.retries, false, false};
     m_link.exchange(readAddressFrame(), policy, [=](const Exchange &x) {
         switch (x.result) {
         case Exchange::Silent:
-            findAtSpeed(port, speed + 1);
+            if (confirming && m_probeMs < m_ceilingMs) {
+                // The reply that came belonged to a probe at an earlier speed.
+                m_probeMs = m_ceilingMs;
+                m_link.trace(QStringLiteral("--"), {},
+                             QStringLiteral("that reply was late: probing again with a %1 ms wait")
+                                 .arg(m_probeMs));
+                findAtSpeed(port, 0, false);
+                return;
+            }
+            findAtSpeed(port, speed + 1, false);
             return;
         case Exchange::Reply: {
+            if (x.couldBeLate && !confirming) {
+                // The same request went out at the speeds before: a slow module's reply
+                // to one of them can land here. Asked again, with time to answer.
+                m_link.trace(QStringLiteral("--"), {},
+                             QStringLiteral("a reply that may be late: asking again at %1 bit/s "
+                                            "with a %2 ms wait")
+                                 .arg(baud)
+                                 .arg(m_ceilingMs));
+                findAtSpeed(port, speed, true);
+                return;
+            }
             progress(QString());
             const int address = reportedAddress(x.reply);
             if (m_inv.json)
@@ -405,22 +546,41 @@ void Runner::findAtSpeed(int port, int speed)
             finish(0);
             return;
         }
+        case Exchange::Damaged:
+            if (x.couldBeLate && !confirming) {
+                findAtSpeed(port, speed, true);
+                return;
+            }
+            fail(x);
+            return;
         default:
-            progress(QString());
             fail(x);
             return;
         }
     });
 }
 
-void Runner::scanNext()
+void Runner::scanNext(bool confirming)
 {
     if (m_scanAddress > m_inv.to) {
         ++m_speedIndex;
         m_scanAddress = m_inv.from;
     }
     if (m_speedIndex >= m_speeds.size()) {
-        scanDone();
+        if (m_lingered || m_probeMs >= m_ceilingMs) {
+            scanDone();
+            return;
+        }
+        // The last addresses' replies may still be on their way.
+        m_lingered = true;
+        m_link.linger(m_ceilingMs, [this](const Exchange &x) {
+            if (x.result == Exchange::Late) {
+                m_lingered = false;
+                scanLate(x, m_inv.to + 1);
+            } else {
+                scanNext();
+            }
+        });
         return;
     }
     const quint32 baud = m_speeds.at(m_speedIndex);
@@ -443,105 +603,152 @@ void Runner::scanNext()
                      .arg(m_modules.size())
                      .arg(left));
     }
-    const Policy policy{m_inv.timeoutGiven ? m_inv.timeoutMs : scanWaitMs(baud),
-                        !m_inv.timeoutGiven, m_inv.retries, false};
+    const Policy policy{confirming ? m_ceilingMs : m_probeMs, m_inv.retries, false, true};
     const int address = m_scanAddress;
-    m_link.exchange(readRegistersFrame(quint8(address), Reg::LineSpeed, 2), policy,
-                    [=](const Exchange &x) {
-                        switch (x.result) {
-                        case Exchange::Reply:
-                        case Exchange::Exception:
-                            m_modules.append({address, baud});
-                            break;
-                        case Exchange::Damaged:
-                            m_damaged.append({address, baud});
-                            break;
-                        case Exchange::Silent:
-                            break;
-                        case Exchange::PortFailed:
-                            progress(QString());
-                            fail(x);
-                            return;
-                        }
-                        ++m_scanned;
-                        ++m_scanAddress;
-                        scanNext();
-                    });
+    m_link.exchange(
+        readRegistersFrame(quint8(address), Reg::LineSpeed, 2), policy, [=](const Exchange &x) {
+            switch (x.result) {
+            case Exchange::Reply:
+            case Exchange::Exception:
+                if (x.couldBeLate && !confirming) {
+                    // This address was asked at another speed a moment ago.
+                    m_link.trace(QStringLiteral("--"), {},
+                                 QStringLiteral("a reply that may be late: asking address %1 "
+                                                "again with a %2 ms wait")
+                                     .arg(address)
+                                     .arg(m_ceilingMs));
+                    scanNext(true);
+                    return;
+                }
+                m_modules.append({address, baud, Damage::None});
+                break;
+            case Exchange::Damaged:
+                if (x.couldBeLate && !confirming) {
+                    scanNext(true);
+                    return;
+                }
+                m_damaged.append({address, baud, x.damage});
+                break;
+            case Exchange::Silent:
+                if (confirming && m_probeMs < m_ceilingMs) {
+                    // It was late: the whole scan again, with time for a slow module.
+                    m_probeMs = m_ceilingMs;
+                    m_link.trace(QStringLiteral("--"), {},
+                                 QStringLiteral("that reply was late: scanning again with a %1 "
+                                                "ms wait")
+                                     .arg(m_probeMs));
+                    m_modules.clear();
+                    m_damaged.clear();
+                    m_speedIndex = 0;
+                    m_scanAddress = m_inv.from;
+                    scanNext();
+                    return;
+                }
+                break;
+            case Exchange::Late:
+                scanLate(x, address);
+                return;
+            case Exchange::Broadcast:
+                break;
+            case Exchange::PortFailed:
+                fail(x);
+                return;
+            }
+            ++m_scanned;
+            ++m_scanAddress;
+            scanNext();
+        });
 }
 
-void Runner::scanDone()
+// The reply of an address asked before came while `address` was asked: never this
+// address's. The probes wait longer from the late one on.
+void Runner::scanLate(const Exchange &x, int address)
+{
+    const int late = quint8(x.lateRequest.at(0));
+    if (m_probeMs < m_ceilingMs) {
+        m_probeMs = longerProbeMs(m_probeMs, x.lateMs, m_ceilingMs);
+        m_link.trace(QStringLiteral("--"), {},
+                     QStringLiteral("a late reply from address %1 (%2 ms): probing again from "
+                                    "there with a %3 ms wait")
+                         .arg(late)
+                         .arg(x.lateMs)
+                         .arg(m_probeMs));
+        // Past the last speed, or an address above this one: asked at the speed before.
+        if (m_speedIndex >= m_speeds.size() || (late > address && m_speedIndex > 0))
+            --m_speedIndex;
+        m_scanAddress = qBound(m_inv.from, late, m_inv.to);
+        const auto after = [this](const Found &f) {
+            return f.lineSpeed == m_speeds.at(m_speedIndex) && f.address >= m_scanAddress;
+        };
+        m_modules.erase(std::remove_if(m_modules.begin(), m_modules.end(), after),
+                        m_modules.end());
+        m_damaged.erase(std::remove_if(m_damaged.begin(), m_damaged.end(), after),
+                        m_damaged.end());
+    } else if (m_speedIndex < m_speeds.size()) {
+        // Already waiting the longest: the late one is credited to its own address, and
+        // this address is asked again.
+        const Found f{late, m_speeds.at(m_speedIndex), x.damage};
+        (x.damage == Damage::None ? m_modules : m_damaged).append(f);
+    }
+    scanNext();
+}
+
+void Runner::scanDone(int interruptedStatus)
 {
     progress(QString());
     if (m_inv.json) {
-        const auto list = [](const QVector<Found> &found) {
+        const auto list = [](const QVector<Found> &found, bool damaged) {
             QJsonArray a;
-            for (const Found &f : found)
-                a.append(QJsonObject{{QStringLiteral("address"), f.address},
-                                     {QStringLiteral("line_speed"), qint64(f.lineSpeed)}});
+            for (const Found &f : found) {
+                QJsonObject o{{QStringLiteral("address"), f.address},
+                              {QStringLiteral("line_speed"), qint64(f.lineSpeed)}};
+                if (damaged)
+                    o.insert(QStringLiteral("damage"), damageName(f.damage));
+                a.append(o);
+            }
             return a;
         };
-        outJson({{QStringLiteral("modules"), list(m_modules)},
-                 {QStringLiteral("damaged"), list(m_damaged)}});
+        QJsonObject o{{QStringLiteral("modules"), list(m_modules, false)},
+                      {QStringLiteral("damaged"), list(m_damaged, true)}};
+        if (interruptedStatus)
+            o.insert(QStringLiteral("interrupted"), true);
+        outJson(o);
     } else {
         for (const Found &f : m_modules)
             out(Cli::tr("address %1  %2 bit/s").arg(f.address).arg(f.lineSpeed));
         for (const Found &f : m_damaged)
-            out(Cli::tr("damaged replies at address %1: two modules may share this address, or "
-                        "the line is noisy")
-                    .arg(f.address));
+            out(Cli::tr("damaged replies at address %1  %2 bit/s: %3")
+                    .arg(f.address)
+                    .arg(f.lineSpeed)
+                    .arg(damageText(f.damage)));
     }
-    if (m_modules.isEmpty()) {
+    if (interruptedStatus) {
+        complain(Cli::tr("interrupted: what was found until then is listed"));
+        finish(interruptedStatus);
+    } else if (!m_modules.isEmpty()) {
+        finish(0);
+    } else if (!m_damaged.isEmpty()) {
+        complain(Cli::tr("no valid reply, only damaged ones"));
+        finish(3);
+    } else {
         complain(Cli::tr("no module answered"));
         finish(5);
-    } else {
-        finish(0);
     }
 }
 
 void Runner::poll()
 {
-    ++m_sent;
     m_pollClock.start();
-    const Policy policy{m_inv.timeoutMs, false, 0, false};
+    const Policy policy{m_inv.timeoutMs, 0, false, false};
     m_link.exchange(readRegistersFrame(m_address, Reg::LineSpeed, Reg::Count), policy,
                     [this](const Exchange &x) {
-                        const QString time =
-                            QTime::currentTime().toString(QStringLiteral("hh:mm:ss"));
-                        switch (x.result) {
-                        case Exchange::Reply: {
-                            ++m_answered;
-                            m_rttMin = m_answered == 1 ? x.rttMs : qMin(m_rttMin, x.rttMs);
-                            m_rttMax = qMax(m_rttMax, x.rttMs);
-                            m_rttSum += x.rttMs;
-                            ModuleState s;
-                            decodeState(x.reply, &s);
-                            if (m_inv.json) {
-                                QJsonObject o = stateJson(s);
-                                o.insert(QStringLiteral("rtt_ms"), qRound(x.rttMs * 10) / 10.0);
-                                outJson(o);
-                            } else {
-                                out(time + QStringLiteral("  ") + stateLine(s, x.rttMs));
-                            }
-                            break;
-                        }
-                        case Exchange::Silent:
-                            ++m_timeouts;
-                            complain(time + QStringLiteral("  ") + Cli::tr("no reply"));
-                            break;
-                        case Exchange::Damaged:
-                            ++m_crcErrors;
-                            complain(time + QStringLiteral("  ") + Cli::tr("damaged reply"));
-                            break;
-                        case Exchange::Exception:
-                            ++m_exceptions;
-                            complain(time + QStringLiteral("  ") +
-                                     Cli::tr("exception %1").arg(exceptionText(x.exceptionCode)));
-                            break;
-                        case Exchange::PortFailed:
-                            fail(x);
+                        if (x.result == Exchange::PortFailed) {
+                            complain(x.portGone ? Cli::tr("the port went away")
+                                                : Cli::tr("the port failed: %1").arg(x.portError));
+                            summary(2);
                             return;
                         }
-                        std::fflush(stdout);
+                        record(x);
                         if (m_inv.count > 0 && m_sent >= m_inv.count) {
                             summary();
                             return;
@@ -554,38 +761,58 @@ void Runner::poll()
                     });
 }
 
-void Runner::summary()
+// One record a poll, answered or not, stamped to the millisecond.
+void Runner::record(const Exchange &x)
+{
+    ++m_sent;
+    PollRecord r;
+    r.time = QDateTime::currentDateTime();
+    switch (x.result) {
+    case Exchange::Reply:
+        ++m_answered;
+        m_rttMin = m_answered == 1 ? x.rttMs : qMin(m_rttMin, x.rttMs);
+        m_rttMax = qMax(m_rttMax, x.rttMs);
+        m_rttSum += x.rttMs;
+        r.answered = decodeState(x.reply, &r.state);
+        r.rttMs = x.rttMs;
+        break;
+    case Exchange::Silent:
+        ++(x.damage == Damage::Noise ? m_noise : m_timeouts);
+        r.damage = x.damage;
+        break;
+    case Exchange::Damaged:
+        ++(x.damage == Damage::CutOff ? m_cutOff : m_crcErrors);
+        r.damage = x.damage;
+        break;
+    case Exchange::Exception:
+        ++m_exceptions;
+        r.exception = exceptionText(x.exceptionCode);
+        break;
+    default:
+        break;
+    }
+    if (m_inv.csv)
+        out(csvRecord(r));
+    else if (m_inv.json)
+        outJson(jsonRecord(r));
+    else
+        out(textRecord(r));
+    std::fflush(stdout);
+}
+
+void Runner::summary(int status)
 {
     if (m_finished)
         return;
-    const double avg = m_answered > 0 ? m_rttSum / m_answered : 0;
-    if (m_inv.json) {
-        const auto rtt = [this](double v) {
-            return m_answered > 0 ? QJsonValue(qRound(v * 10) / 10.0) : QJsonValue();
-        };
-        outJson({{QStringLiteral("summary"),
-                  QJsonObject{{QStringLiteral("sent"), m_sent},
-                              {QStringLiteral("answered"), m_answered},
-                              {QStringLiteral("timeouts"), m_timeouts},
-                              {QStringLiteral("crc_errors"), m_crcErrors},
-                              {QStringLiteral("exceptions"), m_exceptions},
-                              {QStringLiteral("rtt_ms"),
-                               QJsonObject{{QStringLiteral("min"), rtt(m_rttMin)},
-                                           {QStringLiteral("avg"), rtt(avg)},
-                                           {QStringLiteral("max"), rtt(m_rttMax)}}}}}});
-    } else {
-        out(Cli::tr("sent %1, answered %2, timeouts %3, CRC errors %4, exceptions %5; round trip "
-                    "min %6 / avg %7 / max %8 ms")
-                .arg(m_sent)
-                .arg(m_answered)
-                .arg(m_timeouts)
-                .arg(m_crcErrors)
-                .arg(m_exceptions)
-                .arg(m_rttMin, 0, 'f', 1)
-                .arg(avg, 0, 'f', 1)
-                .arg(m_rttMax, 0, 'f', 1));
-    }
-    finish(m_answered > 0 ? 0 : 3);
+    Summary s{m_sent, m_answered, m_timeouts, m_noise, m_cutOff, m_crcErrors, m_exceptions,
+              m_rttMin, m_answered > 0 ? m_rttSum / m_answered : 0, m_rttMax};
+    if (m_inv.json)
+        outJson(summaryJson(s));
+    else if (m_inv.csv)
+        complain(summaryText(s)); // the CSV stays rows only
+    else
+        out(summaryText(s));
+    finish(status >= 0 ? status : (m_answered > 0 ? 0 : 3));
 }
 
 } // namespace quarvex::cli

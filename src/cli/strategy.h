@@ -36,42 +36,17 @@ constexpr bool triesEverySpeedOnce()
 static_assert(triesEverySpeedOnce(), "every line speed is tried once");
 static_assert(kSpeedOrder[0] == Factory::LineSpeed, "the factory speed is tried first");
 
-// Time the bytes take on the wire at 8N1 (10 bits a byte), rounded up.
-constexpr int wireMs(int bytes, quint32 baud)
-{
-    return int((qint64(bytes) * 10 * 1000 + baud - 1) / baud);
-}
+// find and scan: how long a probe gives the module to begin its reply, unless -t says.
+// A silent address costs its request, this and one byte's time.
+constexpr int kProbeTurnaroundMs = 45;
+// Commands, and a probe asked again: the default of -t.
+constexpr int kCommandTurnaroundMs = 1000;
 
-// Covers the module's turnaround and a USB adapter's receive latency.
-constexpr int kTurnaroundMs = 50;
-
-// find: the read-address request (4 bytes) and its reply (5) must both fit.
-constexpr int findWaitMs(quint32 baud)
+// After a late reply the probes wait longer: half as long again as the late one took,
+// at least twice the last wait, never past the ceiling.
+constexpr int longerProbeMs(int currentMs, int lateMs, int ceilingMs)
 {
-    return wireMs(4 + 5, baud) + kTurnaroundMs;
-}
-
-// scan: a silent address costs the request (8 bytes) and the turnaround; a reply that
-// has begun is waited for by its length.
-constexpr int scanWaitMs(quint32 baud)
-{
-    return wireMs(8, baud) + kTurnaroundMs;
-}
-
-// After a part of a reply has come, the rest needs its own wire time plus the turnaround.
-constexpr int restWaitMs(int missingBytes, quint32 baud)
-{
-    return wireMs(missingBytes > 0 ? missingBytes : 1, baud) + kTurnaroundMs;
-}
-
-// When a try that waits for the rest of a begun reply ends, in ms from its request: a
-// part pushes the end back to the rest's own wait, but never past the try's wait plus the
-// whole reply's, so a line that never goes quiet cannot hold the try open.
-constexpr int tryEndMs(int waitMs, int endMs, int elapsedMs, int missingBytes, int replyBytes,
-                       quint32 baud)
-{
-    return qMax(endMs, qMin(elapsedMs + restWaitMs(missingBytes, baud),
-                            waitMs + restWaitMs(replyBytes, baud)));
+    return qMin(ceilingMs, qMax(2 * currentMs, lateMs + lateMs / 2));
 }
 
 } // namespace quarvex::cli

@@ -16,6 +16,7 @@ struct MotorCommand
         Reverse,
         Stop,
         Brake,
+        Release,
         Frequency
     } action;
 };
@@ -25,11 +26,13 @@ constexpr MotorCommand kMotorCommands[] = {
     {Command::Motor1Reverse, Motor::One, MotorCommand::Reverse},
     {Command::Motor1Stop, Motor::One, MotorCommand::Stop},
     {Command::Motor1Brake, Motor::One, MotorCommand::Brake},
+    {Command::Motor1Release, Motor::One, MotorCommand::Release},
     {Command::Motor1Frequency, Motor::One, MotorCommand::Frequency},
     {Command::Motor2Forward, Motor::Two, MotorCommand::Forward},
     {Command::Motor2Reverse, Motor::Two, MotorCommand::Reverse},
     {Command::Motor2Stop, Motor::Two, MotorCommand::Stop},
     {Command::Motor2Brake, Motor::Two, MotorCommand::Brake},
+    {Command::Motor2Release, Motor::Two, MotorCommand::Release},
     {Command::Motor2Frequency, Motor::Two, MotorCommand::Frequency},
 };
 
@@ -71,6 +74,8 @@ QByteArray buildCommand(Command c, quint8 address, quint32 value)
             return stopMotorFrame(address, m->motor);
         case MotorCommand::Brake:
             return brakeMotorFrame(address, m->motor);
+        case MotorCommand::Release:
+            return releaseBrakeFrame(address, m->motor);
         case MotorCommand::Frequency:
             return motorFrequencyFrame(address, m->motor, value);
         }

@@ -94,6 +94,11 @@ QByteArray brakeMotorFrame(quint8 address, Motor motor)
     return writeRegisterFrame(address, motorRegisters(motor).brake, 1);
 }
 
+QByteArray releaseBrakeFrame(quint8 address, Motor motor)
+{
+    return writeRegisterFrame(address, motorRegisters(motor).brake, 0);
+}
+
 QByteArray motorFrequencyFrame(quint8 address, Motor motor, quint32 hertz)
 {
     return writeRegisterPairFrame(address, motorRegisters(motor).frequency, hertz);

@@ -22,6 +22,7 @@ QByteArray setLineSpeedFrame(quint8 address, quint32 speed);
 QByteArray runMotorFrame(quint8 address, Motor motor, Direction direction, quint8 speed);
 QByteArray stopMotorFrame(quint8 address, Motor motor);
 QByteArray brakeMotorFrame(quint8 address, Motor motor);
+QByteArray releaseBrakeFrame(quint8 address, Motor motor);
 QByteArray motorFrequencyFrame(quint8 address, Motor motor, quint32 hertz);
 QByteArray clearAlarmFrame(quint8 address, Motor motor);
 

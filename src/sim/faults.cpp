@@ -4,9 +4,7 @@
 
 namespace quarvex::sim {
 
-namespace {
-
-bool use(FaultMode &mode)
+bool useFault(FaultMode &mode)
 {
     if (mode == FaultMode::Off)
         return false;
@@ -14,8 +12,6 @@ bool use(FaultMode &mode)
         mode = FaultMode::Off;
     return true;
 }
-
-} // namespace
 
 bool parseFaultMode(const QString &word, FaultMode *mode)
 {
@@ -56,6 +52,9 @@ QString Faults::describe() const
     mode("stray", stray);
     mode("badcrc", badCrc);
     mode("silent", silent);
+    mode("chatter", chatter);
+    if (noiseBytes > 0)
+        parts << QStringLiteral("noise=%1").arg(noiseBytes);
     if (delayMs > 0)
         parts << QStringLiteral("delay=%1").arg(delayMs);
     if (unplugAfter > 0)
@@ -66,12 +65,12 @@ QString Faults::describe() const
 QList<TxPiece> shapeReply(const QByteArray &reply, Faults &faults)
 {
     QList<TxPiece> pieces;
-    if (reply.isEmpty() || use(faults.silent))
+    if (reply.isEmpty() || useFault(faults.silent))
         return pieces;
 
     TxPiece frame;
     frame.bytes = reply;
-    if (use(faults.badCrc) && reply.size() >= 2) {
+    if (useFault(faults.badCrc) && reply.size() >= 2) {
         // Flipping every bit of the CRC's high byte can never leave it valid.
         frame.bytes[frame.bytes.size() - 1] = char(~quint8(reply.at(reply.size() - 1)));
         frame.note = QStringLiteral("bad crc");
@@ -83,10 +82,12 @@ QList<TxPiece> shapeReply(const QByteArray &reply, Faults &faults)
             QStringLiteral("split %1/%2ms").arg(faults.splitChunk).arg(faults.splitGapMs);
         frame.note = frame.note.isEmpty() ? split : frame.note + QStringLiteral(", ") + split;
     }
-    if (use(faults.stray))
+    if (faults.noiseBytes > 0)
+        pieces.append({QByteArray(faults.noiseBytes, char(kStrayByte)), QStringLiteral("noise"), 0, 0});
+    if (useFault(faults.stray))
         pieces.append({QByteArray(1, char(kStrayByte)), QStringLiteral("stray"), 0, 0});
     pieces.append(frame);
-    if (use(faults.doubled)) {
+    if (useFault(faults.doubled)) {
         frame.note = frame.note.isEmpty() ? QStringLiteral("double")
                                           : frame.note + QStringLiteral(", double");
         pieces.append(frame);

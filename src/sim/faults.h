@@ -22,6 +22,10 @@ struct Faults
     FaultMode stray = FaultMode::Off;   // one 0xFF ahead of the reply
     FaultMode badCrc = FaultMode::Off;
     FaultMode silent = FaultMode::Off; // the module acts, the reply is lost
+    // Instead of the reply, its first byte over and over until the next request: a
+    // transmitter stuck on, a line that never falls quiet.
+    FaultMode chatter = FaultMode::Off;
+    int noiseBytes = 0; // 0xFF bytes ahead of every reply
     int delayMs = 0;                   // turnaround after the request's last byte
     int unplugAfter = 0;               // the n-th request pulls the plug, 0 = never
 
@@ -30,6 +34,8 @@ struct Faults
 };
 
 bool parseFaultMode(const QString &word, FaultMode *mode);
+// Whether a fault acts now; a one-shot fault is used up.
+bool useFault(FaultMode &mode);
 QString faultModeName(FaultMode mode);
 
 // One frame of what goes on the wire for a reply.

@@ -56,8 +56,10 @@ const SimConsole::Command SimConsole::kCommands[] = {
      "modules ADDR[@SPEED],... (ADDR 1-254, SPEED one of the nine)", &SimConsole::modules},
     {"split", "split N [GAPMS] | split off", "replies in pieces of N bytes, GAPMS apart (20)",
      "split N [GAPMS] | split off", &SimConsole::split},
-    {"double|stray|badcrc|silent", "double|stray|badcrc|silent on|off|once", nullptr,
-     "double|stray|badcrc|silent on|off|once", &SimConsole::faultMode},
+    {"double|stray|badcrc|silent|chatter", "double|stray|badcrc|silent|chatter on|off|once",
+     nullptr, "double|stray|badcrc|silent|chatter on|off|once", &SimConsole::faultMode},
+    {"noise", "noise N", "N 0xff bytes ahead of every reply (0 none)", "noise N",
+     &SimConsole::noise},
     {"delay", "delay MS", "turnaround before each reply", "delay MS", &SimConsole::delay},
     {"unplug-after", "unplug-after N", "the N-th request from now pulls the plug (0 never)",
      "unplug-after N", &SimConsole::unplugAfter},
@@ -231,8 +233,18 @@ bool SimConsole::faultMode(const QStringList &w, QString *)
     FaultMode &target = w[0] == QLatin1String("double")   ? f.doubled
                         : w[0] == QLatin1String("stray")  ? f.stray
                         : w[0] == QLatin1String("badcrc") ? f.badCrc
+                        : w[0] == QLatin1String("chatter") ? f.chatter
                                                           : f.silent;
     target = mode;
+    return true;
+}
+
+bool SimConsole::noise(const QStringList &w, QString *)
+{
+    uint n = 0;
+    if (w.size() != 2 || !parseNumber(w[1], 65536, &n))
+        return false;
+    m_sim.faults().noiseBytes = int(n);
     return true;
 }
 

@@ -48,6 +48,7 @@ private:
     bool split(const QStringList &w, QString *error);
     bool faultMode(const QStringList &w, QString *error);
     bool delay(const QStringList &w, QString *error);
+    bool noise(const QStringList &w, QString *error);
     bool unplugAfter(const QStringList &w, QString *error);
     bool send(const QStringList &w, QString *error);
     bool unplug(const QStringList &w, QString *error);

@@ -38,6 +38,13 @@ SimController::SimController(QObject *parent) : QObject(parent)
     m_txTimer.setTimerType(Qt::PreciseTimer);
     connect(&m_silenceTimer, &QTimer::timeout, this, &SimController::onSilence);
     connect(&m_txTimer, &QTimer::timeout, this, &SimController::onTxTimer);
+    // Chatter goes out in bursts of 10 ms worth of bytes.
+    m_chatterTimer.setInterval(10);
+    connect(&m_chatterTimer, &QTimer::timeout, this, [this] {
+        const qint64 bytes = std::max<qint64>(1, 10 * kMs / TxSchedule::byteTimeNs(lineSpeed()));
+        m_schedule.enqueue(QByteArray(int(bytes), m_chatterByte), now(), QString());
+        armTxTimer();
+    });
     connect(&m_link, &PtyLink::received, this, &SimController::onReceived);
     connect(&m_link, &PtyLink::failed, this,
             [](const QString &why) { printLog(QStringLiteral("sim: pty: ") + why); });
@@ -67,6 +74,7 @@ void SimController::unplug()
     m_schedule.clear();
     m_silenceTimer.stop();
     m_txTimer.stop();
+    m_chatterTimer.stop();
     printLog(QStringLiteral("sim: unplugged"));
 }
 
@@ -125,7 +133,16 @@ void SimController::handleFrame(const QByteArray &frame, qint64 endNs)
         return;
     }
 
+    m_chatterTimer.stop();
     Outcome o = m_line.hear(frame, port.baud);
+    if (!o.reply.isEmpty() && useFault(m_faults.chatter)) {
+        printLog(withNote(rx, QStringLiteral("chatter %1 until the next request")
+                                  .arg(hex(o.reply.left(1)))));
+        m_chatterByte = o.reply.at(0);
+        m_schedule.setBaud(port.baud);
+        m_chatterTimer.start();
+        return;
+    }
     const QList<TxPiece> pieces = shapeReply(o.reply, m_faults);
     if (!o.reply.isEmpty() && pieces.isEmpty())
         o.note = o.note.isEmpty() ? QStringLiteral("silent, reply lost")
@@ -150,7 +167,8 @@ void SimController::onTxTimer()
             printLog(QStringLiteral("sim: pty full, %1 bytes lost").arg(due.size() - written));
     }
     for (const QString &line : finished)
-        printLog(line);
+        if (!line.isEmpty())
+            printLog(line);
     armTxTimer();
 }
 

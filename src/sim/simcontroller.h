@@ -62,6 +62,8 @@ private:
     QElapsedTimer m_clock;
     QTimer m_silenceTimer;
     QTimer m_txTimer;
+    QTimer m_chatterTimer;
+    char m_chatterByte = 0;
     // Where the last request byte would have ended on a real wire.
     qint64 m_rxWireEndNs = 0;
     int m_requestsSinceArmed = 0;
