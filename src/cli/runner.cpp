@@ -1,5 +1,6 @@
 #include "runner.h"
 
+#include "console.h"
 #include "device/fields.h"
 #include "device/frames.h"
 #include "link/replydecoder.h"
@@ -17,17 +18,13 @@
 #include <algorithm>
 #include <cstdio>
 
-#ifdef Q_OS_UNIX
-#include <unistd.h>
-#endif
-
 namespace quarvex::cli {
 
 namespace {
 
 void out(const QString &text)
 {
-    std::fputs(text.toLocal8Bit().constData(), stdout);
+    std::fputs(consoleBytes(text).constData(), stdout);
     if (!text.endsWith(QLatin1Char('\n')))
         std::fputc('\n', stdout);
 }
@@ -39,16 +36,7 @@ void outJson(const QJsonObject &o)
 
 void complain(const QString &text)
 {
-    std::fprintf(stderr, "quarvexctl: %s\n", text.toLocal8Bit().constData());
-}
-
-bool stderrIsTerminal()
-{
-#ifdef Q_OS_UNIX
-    return ::isatty(STDERR_FILENO) == 1;
-#else
-    return false;
-#endif
+    std::fprintf(stderr, "quarvexctl: %s\n", consoleBytes(text).constData());
 }
 
 int motorNumber(Motor m)
@@ -77,7 +65,7 @@ QString byIdLink(const QString &device)
 Runner::Runner(const Invocation &invocation, QObject *parent)
     : QObject(parent), m_inv(invocation), m_link(invocation.verbose)
 {
-    m_progress = stderrIsTerminal();
+    m_progress = stderrRedraws();
     // find and scan probe briefly and ask again, longer, when a reply comes late.
     m_probeMs = m_inv.timeoutGiven ? m_inv.timeoutMs : kProbeTurnaroundMs;
     m_ceilingMs = qMax(m_inv.timeoutMs, kCommandTurnaroundMs);
@@ -106,7 +94,7 @@ void Runner::progress(const QString &line)
     if (!m_progress)
         return;
     // Redrawn in place; an empty line clears it.
-    std::fprintf(stderr, "\r\033[K%s", line.toLocal8Bit().constData());
+    std::fprintf(stderr, "\r\033[K%s", consoleBytes(line).constData());
     std::fflush(stderr);
 }
 
@@ -130,7 +118,8 @@ void Runner::fail(const Exchange &x)
         return;
     }
     case Exchange::Damaged:
-        failWith(3, Cli::tr("no valid reply after %1 tries: %2").arg(x.tries).arg(damageText(x.damage)));
+        failWith(
+            3, Cli::tr("no valid reply after %1 tries: %2").arg(x.tries).arg(damageText(x.damage)));
         return;
     case Exchange::PortFailed:
         failWith(2, x.portGone ? Cli::tr("the port went away")
@@ -275,7 +264,8 @@ void Runner::run(quint8 address)
             m_link.exchange(readRegistersFrame(quint8(a), Reg::LineSpeed, 2), commandPolicy(),
                             [this, a](const Exchange &x) {
                                 if (x.result == Exchange::Silent) {
-                                    failWith(3, Cli::tr("no module answers at bus address %1").arg(a));
+                                    failWith(3,
+                                             Cli::tr("no module answers at bus address %1").arg(a));
                                     return;
                                 }
                                 if (x.result != Exchange::Reply && x.result != Exchange::Exception)
@@ -333,8 +323,7 @@ void Runner::run(quint8 address)
             const int n = motorNumber(m_inv.motor);
             if (!alarm) {
                 if (m_inv.json)
-                    outJson({{QStringLiteral("motor"), n},
-                             {QStringLiteral("alarm_stood"), false}});
+                    outJson({{QStringLiteral("motor"), n}, {QStringLiteral("alarm_stood"), false}});
                 else
                     out(Cli::tr("no alarm stood on motor %1; nothing changed").arg(n));
                 finish(0);
@@ -406,8 +395,8 @@ void Runner::setAddress()
                 return fail(x);
             const int now = reportedAddress(x.reply);
             if (now != int(m_inv.value)) {
-                failWith(6, Cli::tr("the module acknowledged, but answers at bus address %1")
-                                .arg(now));
+                failWith(
+                    6, Cli::tr("the module acknowledged, but answers at bus address %1").arg(now));
                 return;
             }
             if (m_inv.json)
@@ -478,8 +467,8 @@ void Runner::listPorts()
 void Runner::findOnPort(int port)
 {
     if (port >= m_ports.size()) {
-        failWith(5, m_ports.isEmpty() ? Cli::tr("no serial port found")
-                                      : Cli::tr("no module found"));
+        failWith(5,
+                 m_ports.isEmpty() ? Cli::tr("no serial port found") : Cli::tr("no module found"));
         return;
     }
     // A port named by the user must open; listed ones that do not are passed over.
@@ -680,10 +669,8 @@ void Runner::scanLate(const Exchange &x, int address)
         const auto after = [this](const Found &f) {
             return f.lineSpeed == m_speeds.at(m_speedIndex) && f.address >= m_scanAddress;
         };
-        m_modules.erase(std::remove_if(m_modules.begin(), m_modules.end(), after),
-                        m_modules.end());
-        m_damaged.erase(std::remove_if(m_damaged.begin(), m_damaged.end(), after),
-                        m_damaged.end());
+        m_modules.erase(std::remove_if(m_modules.begin(), m_modules.end(), after), m_modules.end());
+        m_damaged.erase(std::remove_if(m_damaged.begin(), m_damaged.end(), after), m_damaged.end());
     } else if (m_speedIndex < m_speeds.size()) {
         // Already waiting the longest: the late one is credited to its own address, and
         // this address is asked again.
@@ -804,8 +791,10 @@ void Runner::summary(int status)
 {
     if (m_finished)
         return;
-    Summary s{m_sent, m_answered, m_timeouts, m_noise, m_cutOff, m_crcErrors, m_exceptions,
-              m_rttMin, m_answered > 0 ? m_rttSum / m_answered : 0, m_rttMax};
+    Summary s{m_sent,       m_answered, m_timeouts,
+              m_noise,      m_cutOff,   m_crcErrors,
+              m_exceptions, m_rttMin,   m_answered > 0 ? m_rttSum / m_answered : 0,
+              m_rttMax};
     if (m_inv.json)
         outJson(summaryJson(s));
     else if (m_inv.csv)
