@@ -142,7 +142,8 @@ if(UNIX AND NOT APPLE)
     endif()
     quarvex_man_page(quarvex-sim NAME "virtual Quarvex driver module on a pseudo-terminal"
                      INCLUDE ${_pkg}/quarvex-sim.h2m)
-    quarvex_man_page(quarvexctl NAME "command-line companion of quarvex")
+    quarvex_man_page(quarvexctl NAME "command-line companion of quarvex"
+                     INCLUDE ${_pkg}/quarvexctl.h2m)
 endif()
 
 if(WIN32)
@@ -196,10 +197,10 @@ address and line speed over an RS-485 line (Modbus RTU).")
 set(_qtv "${Qt${QUARVEX_QT}Core_VERSION_MAJOR}.${Qt${QUARVEX_QT}Core_VERSION_MINOR}")
 if(QUARVEX_QT STREQUAL "6")
     set(CPACK_DEBIAN_PACKAGE_DEPENDS
-        "libqt6core6 (>= ${_qtv}), libqt6gui6 (>= ${_qtv}), libqt6widgets6 (>= ${_qtv}), libqt6serialport6 (>= ${_qtv}), qt6-qpa-plugins, libstdc++6, libc6")
+        "libqt6core6 (>= ${_qtv}), libqt6gui6 (>= ${_qtv}), libqt6widgets6 (>= ${_qtv}), libqt6serialport6 (>= ${_qtv}), libqt6network6 (>= ${_qtv}), qt6-qpa-plugins, libstdc++6, libc6")
 else()
     set(CPACK_DEBIAN_PACKAGE_DEPENDS
-        "libqt5core5a (>= ${_qtv}), libqt5gui5 (>= ${_qtv}) | libqt5gui5-gles (>= ${_qtv}), libqt5widgets5 (>= ${_qtv}), libqt5serialport5 (>= ${_qtv}), libstdc++6, libc6")
+        "libqt5core5a (>= ${_qtv}), libqt5gui5 (>= ${_qtv}) | libqt5gui5-gles (>= ${_qtv}), libqt5widgets5 (>= ${_qtv}), libqt5serialport5 (>= ${_qtv}), libqt5network5 (>= ${_qtv}), libstdc++6, libc6")
 endif()
 
 include(CPack)

@@ -6,7 +6,9 @@ set -eu
 packages="cmake g++ make pkg-config fonts-wqy-microhei qtbase5-dev qtbase5-dev-tools libqt5serialport5-dev qttools5-dev qttools5-dev-tools"
 for profile in "$@"; do
     case "$profile" in
-    build) ;;
+    # The network tests put ser2net in front of the virtual module and check its Modbus
+    # TCP face against libmodbus; the benchmarks time a generic master (mbpoll) beside ours.
+    build) packages="$packages ser2net libmodbus-dev mbpoll" ;;
     qt6) packages="$packages qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libgl-dev qt6-tools-dev qt6-l10n-tools qt6-tools-dev-tools" ;;
     shots) packages="$packages xvfb xauth fonts-wqy-microhei" ;;
     fuzz) packages="$packages clang libclang-rt-14-dev" ;;

@@ -42,7 +42,7 @@ for path in ./usr/bin/quarvex \
 done
 
 depends=$(dpkg-deb -f "$deb" Depends)
-for lib in core gui widgets serialport; do
+for lib in core gui widgets serialport network; do
     printf '%s\n' "$depends" | grep -Eq "(^|, )libqt${qt}${lib}${qt}a? " || fail "Depends lacks Qt $lib: $depends"
 done
 

@@ -5,6 +5,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSerialPort>
+#include <QTcpServer>
 #include <QtTest>
 
 #include <functional>
@@ -56,6 +57,14 @@ QJsonObject json(const QByteArray &line)
     return doc.object();
 }
 
+// A port on 127.0.0.1 that was free a moment ago: nothing listens there now.
+QString closedPort()
+{
+    QTcpServer s;
+    s.listen(QHostAddress::LocalHost, 0);
+    return QStringLiteral("tcp://127.0.0.1:%1").arg(s.serverPort());
+}
+
 } // namespace
 
 class tst_Cli : public QObject
@@ -69,6 +78,11 @@ private slots:
     void outcomes_data();
     void outcomes();
     void reportedAddressRefused();
+    void networkFailures_data();
+    void networkFailures();
+    void scanOfSeveralPorts();
+    void throughSer2net_data();
+    void throughSer2net();
 };
 
 void tst_Cli::framesOnTheWire_data()
@@ -201,6 +215,14 @@ void tst_Cli::outcomes_data()
          4},
         {"scan, empty line", "--silent", "", "scan --from 1 --to 5 --json", 5, "",
          R"(^\{"damaged":\[\],"modules":\[\]\}\n$)", 5},
+        // Across the network; the module's face stands in for the server.
+        {"find over tcp: the server's speed, tried once", "--tcp 127.0.0.1:0 --baud 1200", "",
+         "find --json", 0, "the line speed is the server's; trying that one only",
+         R"(^\{"address":1,"line_speed":null,"port":"tcp://)", 1},
+        {"address frames refused over modbus-tcp", "--modbus-tcp 127.0.0.1:0", "", "read", 1,
+         "the address frames need a transparent link: use tcp:// or rfc2217://", "", 0},
+        {"find over modbus-tcp by unit", "--modbus-tcp 127.0.0.1:0 --address 3", "", "find --json",
+         0, "", R"(^\{"address":3,"line_speed":9600,"port":"modbus-tcp://)", 3},
     };
     const auto words = [](const char *s) {
         return QString::fromUtf8(s).split(QLatin1Char(' '), Qt::SkipEmptyParts);
@@ -255,6 +277,101 @@ void tst_Cli::reportedAddressRefused()
              qPrintable(r.err));
     QTest::qWait(50);
     QCOMPARE(sim.received().size(), 1);
+}
+
+void tst_Cli::networkFailures_data()
+{
+    QTest::addColumn<QString>("port"); // empty: the module's
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<bool>("dropWhileOpen");
+    QTest::addColumn<QString>("message");
+
+    QTest::newRow("refused") << closedPort() << QStringList{"read"} << false
+                             << "connection refused";
+    QTest::newRow("no port number")
+        << "rfc2217://127.0.0.1" << QStringList{"read"} << false << "is not a network port";
+    QTest::newRow("no such host") << "rfc2217://quarvex.invalid:2217" << QStringList{"read"}
+                                  << false << "host not found";
+    QTest::newRow("dropped while watching")
+        << "" << QStringList{"watch", "--interval", "0"} << true << "was dropped";
+}
+
+void tst_Cli::networkFailures()
+{
+    QFETCH(QString, port);
+    QFETCH(QStringList, args);
+    QFETCH(bool, dropWhileOpen);
+    QFETCH(QString, message);
+    SimProcess sim({QStringLiteral("--tcp"), QStringLiteral("127.0.0.1:0")});
+    const Result r =
+        ctl(QStringList{QStringLiteral("-p"), port.isEmpty() ? sim.path() : port} + args, "C.UTF-8",
+            [&] {
+                if (dropWhileOpen) {
+                    QVERIFY(sim.waitForReceived(quarvex::withCrc(QByteArray::fromHex("0020"))));
+                    sim.command("quit");
+                }
+            });
+    QCOMPARE(r.status, 2);
+    QVERIFY2(r.err.contains(message), qPrintable(r.err));
+}
+
+// Given in this order, told in this order, each with its own result.
+void tst_Cli::scanOfSeveralPorts()
+{
+    SimProcess local({QStringLiteral("--address"), QStringLiteral("3")});
+    SimProcess server({QStringLiteral("--tcp"), QStringLiteral("127.0.0.1:0"),
+                       QStringLiteral("--address"), QStringLiteral("2")});
+    const QString refused = closedPort();
+    const QString scan = QStringLiteral("-p %1,%2 -p %3 scan --from 1 --to 3 --json");
+    const Result r = ctl(scan.arg(local.path(), refused, server.path()).split(QLatin1Char(' ')));
+    QCOMPARE(r.status, 2);
+    const QString group = QStringLiteral(R"(\{"damaged":\[\],"modules":\[\{"address":%1,)"
+                                         R"("line_speed":%2\}\],"port":"%3"\})");
+    const QString expected =
+        QStringLiteral(
+            R"(^\{"ports":\[%1,\{"error":\{"message":"[^"]*connection refused","status":2\},"port":"%2"\},%3\]\}\n$)")
+            .arg(group.arg(3).arg(9600).arg(QRegularExpression::escape(local.path())),
+                 QRegularExpression::escape(refused),
+                 group.arg(2).arg(QStringLiteral("null"),
+                                  QRegularExpression::escape(server.path())));
+    QVERIFY2(QString::fromUtf8(r.out).contains(QRegularExpression(expected)), r.out.constData());
+}
+
+void tst_Cli::throughSer2net_data()
+{
+    QTest::addColumn<bool>("rfc2217");
+    QTest::addColumn<int>("moduleBaud");
+    QTest::addColumn<QString>("args");
+    QTest::addColumn<QString>("output"); // a pattern on stdout
+
+    const QString read = QStringLiteral("line speed   %1 bit/s");
+    QTest::newRow("raw: read") << false << 9600 << "read" << read.arg(9600);
+    QTest::newRow("raw: scan") << false << 9600 << "scan --to 2 --json"
+                               << R"("modules":\[\{"address":1,"line_speed":null\}\])";
+    // ser2net sets its pty to each speed asked for; the module hears only its own.
+    QTest::newRow("rfc2217: find at the slow speed") << true << 1200 << "find --json"
+                                                     << R"(^\{"address":1,"line_speed":1200,)";
+    QTest::newRow("rfc2217: scan every speed")
+        << true << 19200 << "scan --to 2 --all-speeds --json"
+        << R"("modules":\[\{"address":1,"line_speed":19200\}\])";
+}
+
+void tst_Cli::throughSer2net()
+{
+    QUARVEX_REQUIRE_SER2NET();
+    QFETCH(bool, rfc2217);
+    QFETCH(int, moduleBaud);
+    QFETCH(QString, args);
+    QFETCH(QString, output);
+    SimProcess sim({QStringLiteral("--baud"), QString::number(moduleBaud)});
+    Ser2net server(sim.path(), rfc2217 ? Ser2net::Mode::Rfc2217 : Ser2net::Mode::Raw,
+                   quint32(moduleBaud));
+    QVERIFY2(server.isListening(), qPrintable(server.log()));
+    const Result r =
+        ctl(QStringList{QStringLiteral("-p"), server.portName()} + args.split(QLatin1Char(' ')));
+    QVERIFY2(QString::fromUtf8(r.out).contains(QRegularExpression(output)),
+             qPrintable(r.out + r.err));
+    QCOMPARE(r.status, 0);
 }
 
 QTEST_GUILESS_MAIN(tst_Cli)

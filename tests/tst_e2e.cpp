@@ -4,7 +4,9 @@
 #include "windowdriver.h"
 
 #include <QTimer>
+
 #include <QtTest>
+#include <memory>
 
 namespace {
 
@@ -66,6 +68,9 @@ private slots:
     void unplugIsNoticedWithoutTheScan();
     void motorsFollowTheButtons();
     void settingsTakeEffect();
+    void overTheNetwork_data();
+    void overTheNetwork();
+    void droppedConnectionClosesThePort();
 };
 
 void tst_E2E::speedsAndFaults_data()
@@ -180,6 +185,61 @@ void tst_E2E::settingsTakeEffect()
     r.click("btnOpen");
     QVERIFY(r.connect(QStringLiteral("19200")));
     QCOMPARE(r.get<QLineEdit>("lineEdit_addr")->text(), QStringLiteral("5"));
+}
+
+void tst_E2E::overTheNetwork_data()
+{
+    QTest::addColumn<QString>("way");
+    QTest::addColumn<int>("baud");
+    QTest::addColumn<QString>("first"); // the log's first line once the controls unlock
+    QTest::addColumn<QString>("told");  // what opening says of the line speed
+
+    const QString report = QStringLiteral("当前从机地址：1");
+    QTest::newRow("tcp:// via ser2net")
+        << "raw" << 9600 << report << "波特率由网络另一端的串口服务器决定，所选 9600 未生效";
+    // The module at 19200 behind a server configured for 9600: the window sets the speed.
+    QTest::newRow("rfc2217:// via ser2net") << "rfc2217" << 19200 << report << "";
+    // No address report over a gateway: the frame is refused, the controls open.
+    QTest::newRow("modbus-tcp:// to the module's gateway")
+        << "--modbus-tcp" << 9600 << "地址帧需要透明链路：请使用 tcp:// 或 rfc2217://"
+        << "波特率由网络另一端的串口服务器决定，所选 9600 未生效";
+}
+
+void tst_E2E::overTheNetwork()
+{
+    QFETCH(QString, way);
+    QFETCH(int, baud);
+    QFETCH(QString, first);
+    QFETCH(QString, told);
+    const bool gateway = way.startsWith(QLatin1String("--"));
+    if (!gateway)
+        QUARVEX_REQUIRE_SER2NET();
+    QStringList simArgs{QStringLiteral("--baud"), QString::number(baud)};
+    if (gateway)
+        simArgs << way << QStringLiteral("127.0.0.1:0");
+    Rig r(simArgs);
+    std::unique_ptr<Ser2net> server;
+    if (!gateway) {
+        server = std::make_unique<Ser2net>(r.sim.path(), way == QLatin1String("raw")
+                                                             ? Ser2net::Mode::Raw
+                                                             : Ser2net::Mode::Rfc2217);
+        QVERIFY2(server->isListening(), qPrintable(server->log()));
+    }
+    r.openPort(server ? server->portName() : r.sim.path(), QString::number(baud));
+    QVERIFY2(QTest::qWaitFor([&] { return r.enabledControls() == 12; }, 5000), qPrintable(r.log()));
+    QCOMPARE(r.lines().first(), first);
+    QCOMPARE(r.lines().filter(QStringLiteral("波特率")).join(QLatin1Char('|')), told);
+    QVERIFY(r.readAll(factory(quint32(baud))));
+}
+
+void tst_E2E::droppedConnectionClosesThePort()
+{
+    Rig r({QStringLiteral("--tcp"), QStringLiteral("127.0.0.1:0")});
+    QVERIFY(r.connect());
+    r.sim.command("quit");
+    QTRY_VERIFY(r.isClosed());
+    QCOMPARE(r.lines().first(),
+             QStringLiteral("串口已断开：%1（网络连接已断开）").arg(r.sim.path()));
 }
 
 QTEST_MAIN(tst_E2E)

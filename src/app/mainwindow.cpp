@@ -2,6 +2,7 @@
 
 #include "help.h"
 #include "link/portwatch.h"
+#include "link/transport.h"
 #include "loglayout.h"
 #include "ui_mainwindow.h"
 
@@ -25,8 +26,8 @@ static void initResources()
 using namespace quarvex;
 
 MainWindow::MainWindow(QWidget *parent)
-    : QMainWindow(parent), ui(new Ui::MainWindow), m_serial(nullptr), m_scanTimer(nullptr),
-      m_help(nullptr), m_quietTimer(nullptr), m_portWatch(nullptr)
+    : QMainWindow(parent), ui(new Ui::MainWindow), m_link(nullptr), m_scanTimer(nullptr), m_help(nullptr),
+      m_quietTimer(nullptr), m_portWatch(nullptr)
 {
     initResources();
     ui->setupUi(this);
@@ -39,8 +40,6 @@ MainWindow::MainWindow(QWidget *parent)
     ui->groupBox_6->setFixedWidth(
         qMax(ui->groupBox_6->minimumWidth(), ui->groupBox_6->minimumSizeHint().width()));
 
-    // Parented to the window, so an open port is closed when the window goes.
-    m_serial = new QSerialPort(this);
 #ifdef Q_OS_LINUX
     // Serial devices come and go as nodes in /dev.
     m_portWatch = new PortWatch(QStringLiteral("/dev"), this);
@@ -48,13 +47,13 @@ MainWindow::MainWindow(QWidget *parent)
     // No device folder to watch (COM ports on Windows): every tick lists the ports.
     m_portWatch = new PortWatch(QString(), this);
 #endif
+    // Until a port is chosen: a closed one, which refuses writes as any closed port does.
+    m_link = createTransport(QString(), this);
     m_scanTimer = new QTimer(this);
     m_scanTimer->setObjectName(QStringLiteral("scanTimer"));
     m_scanTimer->setInterval(1000);
     m_scanTimer->start();
     connect(m_scanTimer, SIGNAL(timeout()), this, SLOT(slotTimeout()));
-    connect(m_serial, SIGNAL(readyRead()), this, SLOT(slotReceived1()));
-    connect(m_serial, &QSerialPort::errorOccurred, this, &MainWindow::onPortError);
 
     m_quietTimer = new QTimer(this);
     m_quietTimer->setSingleShot(true);
@@ -146,7 +145,7 @@ bool MainWindow::saveLog(const QString &path, QString *error)
     if (!lines.isEmpty() && lines.last().isEmpty())
         lines.removeLast();
     std::reverse(lines.begin(), lines.end());
-    const QString port = m_serial->isOpen() ? m_portInUse : tr("未打开");
+    const QString port = portOpen() ? m_portInUse : tr("未打开");
     lines.prepend(tr("Quarvex 日志 %1 串口：%2 波特率：%3")
                       .arg(QDateTime::currentDateTime().toString(Qt::ISODate), port,
                            ui->comboBaud->currentText()));

@@ -5,12 +5,16 @@
 
 #include <QElapsedTimer>
 #include <QMainWindow>
-#include <QSerialPort>
 #include <QStringList>
 
 class QTimer;
 class PortWatch;
 class Help;
+
+namespace quarvex {
+class Transport;
+struct TransportError;
+} // namespace quarvex
 
 namespace Ui {
 class MainWindow;
@@ -65,9 +69,11 @@ private slots:
 private:
     void setDeviceControlsEnabled(bool enabled);
     void openPort();
+    void onPortOpened();
     void closePort();
     void enterClosedState();
-    void onPortError(QSerialPort::SerialPortError error);
+    bool portOpen() const;
+    void onPortFailed(const quarvex::TransportError &error);
     void portLost(const QString &reason);
     void onQuietTimeout();
     void handlePieces(const QVector<quarvex::ReplyFramer::Piece> &pieces);
@@ -76,7 +82,9 @@ private:
     void showLogMenu(const QPoint &pos);
 
     Ui::MainWindow *ui;
-    QSerialPort *m_serial;
+    // The way to the line, made anew from the port name at each opening.
+    quarvex::Transport *m_link;
+    bool m_connecting = false;
     QTimer *m_scanTimer;
     QStringList m_portNames;
     Help *m_help;

@@ -1,7 +1,9 @@
 #include "exchange.h"
 
 #include "link/crc16.h"
+#include "link/linespeed.h"
 #include "link/replydecoder.h"
+#include "portwords.h"
 
 #include <QTime>
 
@@ -24,40 +26,58 @@ Link::Link(bool verbose, QObject *parent) : QObject(parent), m_verbose(verbose)
     m_timer.setSingleShot(true);
     m_timer.setTimerType(Qt::PreciseTimer);
     connect(&m_timer, &QTimer::timeout, this, &Link::onTimer);
-    connect(&m_port, &QSerialPort::readyRead, this, &Link::onReadyRead);
-    connect(&m_port, &QSerialPort::errorOccurred, this, &Link::onError);
-    connect(&m_port, &QSerialPort::bytesWritten, this, [this] {
-        // A broadcast is done once it is out and has had its wire time.
-        if (m_state == State::Sending && m_port.bytesToWrite() == 0)
-            m_timer.start(wireMs(int(m_x.request.size()), m_baud) + gapMs(m_baud));
-    });
 }
 
-bool Link::open(const QString &name, quint32 baud, OpenFailure *failure, QString *errorText)
+void Link::open(const QString &name, quint32 baud, Opened done)
 {
-    m_port.setPortName(name);
-    if (!m_port.open(QIODevice::ReadWrite)) {
-        *failure = classifyOpenFailure(m_port.error(), probeNode(name));
-        *errorText = m_port.errorString();
-        return false;
+    close();
+    delete m_port;
+    m_port = createTransport(name, this);
+    m_lost.reset();
+    m_extraWaitMs = 0;
+    connect(m_port, &Transport::readyRead, this, &Link::onReadyRead);
+    connect(m_port, &Transport::failed, this, &Link::onError);
+    connect(m_port, &Transport::bytesWritten, this, [this] {
+        // A broadcast is done once it is out and has had its wire time.
+        if (m_state == State::Sending && m_port->bytesToWrite() == 0)
+            m_timer.start(wireMs(int(m_x.request.size()), m_baud) + gapMs(m_baud));
+    });
+    connect(m_port, &Transport::lineSpeedConfirmed, this, [this](quint32 actual) {
+        if (lineSpeedReplaced(m_baud, actual))
+            emit speedReplaced(m_baud, actual);
+    });
+    connect(m_port, &Transport::opened, this, [this] {
+        Opened opened = std::move(m_opened);
+        if (opened)
+            opened(nullptr);
+    });
+    switch (m_port->open(baud)) {
+    case Transport::Opening::Open:
+        m_baud = baud;
+        done(nullptr);
+        return;
+    case Transport::Opening::Pending:
+        m_baud = baud;
+        m_opened = std::move(done);
+        return;
+    case Transport::Opening::Failed: {
+        const TransportError e = m_port->error();
+        done(&e);
+        return;
     }
-    m_port.setDataBits(QSerialPort::Data8);
-    m_port.setParity(QSerialPort::NoParity);
-    m_port.setStopBits(QSerialPort::OneStop);
-    m_port.setFlowControl(QSerialPort::NoFlowControl);
-    if (!setBaud(baud)) {
-        // Left open, the port would refuse the next opening as already open.
-        *failure = OpenFailure::Other;
-        *errorText = m_port.errorString();
-        m_port.close();
-        return false;
     }
-    return true;
+}
+
+void Link::close()
+{
+    m_opened = nullptr;
+    if (m_port)
+        m_port->close();
 }
 
 bool Link::setBaud(quint32 baud)
 {
-    if (!m_port.setBaudRate(qint32(baud)))
+    if (!m_port->setLineSpeed(baud))
         return false;
     m_baud = baud;
     return true;
@@ -71,15 +91,18 @@ void Link::exchange(const QByteArray &request, const Policy &policy, Done done)
     m_policy = policy;
     m_done = std::move(done);
     m_triesLeft = 1 + qMax(0, policy.retries);
-    m_timing = {policy.turnaroundMs, int(m_x.request.size()),
+    m_timing = {policy.turnaroundMs + m_extraWaitMs, int(m_x.request.size()),
                 qMax(expectedReplyLength(m_x.request), 5), m_baud};
     if (!expectsReply(m_x.request)) {
         // Every module acts on it and none answers: sent once, not waited for.
         m_state = State::Sending;
         m_x.tries = 1;
         trace(QStringLiteral("tx"), m_x.request, QStringLiteral("broadcast"));
-        if (m_port.write(m_x.request) != m_x.request.size()) {
-            m_x.portError = m_port.errorString();
+        if (m_lost) {
+            portFailed(*m_lost);
+            finish(Exchange::PortFailed);
+        } else if (m_port->write(m_x.request) != m_x.request.size()) {
+            m_x.portError = m_port->error().text;
             finish(Exchange::PortFailed);
         }
         return;
@@ -123,8 +146,8 @@ void Link::sendTry()
     --m_triesLeft;
     ++m_x.tries;
     const qint64 now = m_age.elapsed();
-    while (!m_earlier.isEmpty() && (now - m_earlier.first().sentMs > kLateHorizonMs ||
-                                    m_earlier.size() > kEarlierKept))
+    while (!m_earlier.isEmpty() &&
+           (now - m_earlier.first().sentMs > kLateHorizonMs || m_earlier.size() > kEarlierKept))
         m_earlier.removeFirst();
     // What came unasked can only be a late reply to an earlier request, if any is due.
     const QByteArray held = m_pending + readPending();
@@ -137,8 +160,13 @@ void Link::sendTry()
     m_state = State::Waiting;
     m_clock.start();
     m_tries.append(m_age.elapsed());
-    if (m_port.write(m_x.request) != m_x.request.size()) {
-        m_x.portError = m_port.errorString();
+    if (m_lost) {
+        portFailed(*m_lost);
+        finish(Exchange::PortFailed);
+        return;
+    }
+    if (m_port->write(m_x.request) != m_x.request.size()) {
+        m_x.portError = m_port->error().text;
         m_x.portGone = true;
         finish(Exchange::PortFailed);
         return;
@@ -153,15 +181,15 @@ QByteArray Link::readPending()
     // The port may hold bytes its notifier has not told of yet: on a busy computer a
     // timer can be handled first. Read them before anything is judged.
     m_polling = true;
-    m_port.waitForReadyRead(0);
+    const QByteArray bytes = m_port->readPending();
     m_polling = false;
-    return m_port.readAll();
+    return bytes;
 }
 
 void Link::onReadyRead()
 {
     if (!m_polling)
-        take(m_port.readAll());
+        take(m_port->readAll());
 }
 
 void Link::take(const QByteArray &bytes)
@@ -205,8 +233,9 @@ void Link::take(const QByteArray &bytes)
         const Earlier e = m_earlier.at(p.earlier);
         const int lateMs = int(m_age.elapsed() - e.sentMs);
         m_earlier.remove(p.earlier);
-        trace(QStringLiteral("rx"), p.reply(m_received),
-              QStringLiteral("late reply to %1, %2 ms after it").arg(hexText(e.request)).arg(lateMs));
+        trace(
+            QStringLiteral("rx"), p.reply(m_received),
+            QStringLiteral("late reply to %1, %2 ms after it").arg(hexText(e.request)).arg(lateMs));
         if (!m_policy.reportLate) {
             // Not this request's: the awaited reply may still follow.
             m_received.remove(0, p.start + p.length);
@@ -228,7 +257,9 @@ void Link::take(const QByteArray &bytes)
     if (p.couldBeLate)
         forgetEarlier(m_x.request);
     trace(QStringLiteral("rx"), m_x.reply,
-          QStringLiteral("%1 ms%2").arg(m_x.rttMs, 0, 'f', 1).arg(p.couldBeLate ? QStringLiteral(", maybe late") : QString()));
+          QStringLiteral("%1 ms%2")
+              .arg(m_x.rttMs, 0, 'f', 1)
+              .arg(p.couldBeLate ? QStringLiteral(", maybe late") : QString()));
     if (p.status == Pairing::Exception) {
         m_x.exceptionCode = p.exceptionCode(m_received);
         finish(Exchange::Exception);
@@ -312,19 +343,44 @@ void Link::endTry()
     m_timer.start(qMax(0, at - m_endMs));
 }
 
-void Link::onError(QSerialPort::SerialPortError error)
+void Link::onError(const TransportError &error)
 {
-    if (error == QSerialPort::NoError || error == QSerialPort::TimeoutError ||
-        m_state == State::Idle)
+    if (error.kind == TransportError::TimedOut)
         return;
+    if (m_opened) {
+        // Still connecting.
+        Opened opened = std::move(m_opened);
+        opened(&error);
+        return;
+    }
+    if (m_state == State::Idle) {
+        // Told with the next request, which cannot go.
+        if (error.closes())
+            m_lost = error;
+        return;
+    }
     m_timer.stop();
-    m_x.portError = m_port.errorString();
-    // Once open, a failing read or write means the device is gone: unplugged, or the
-    // other end of a pty closed.
-    m_x.portGone = error == QSerialPort::ResourceError || error == QSerialPort::ReadError ||
-                   error == QSerialPort::WriteError || error == QSerialPort::UnknownError;
-    trace(QStringLiteral("--"), {}, QStringLiteral("port error %1: %2").arg(int(error)).arg(m_x.portError));
+    portFailed(error);
+    trace(QStringLiteral("--"), {}, QStringLiteral("port error: %1").arg(m_x.portError));
     finish(Exchange::PortFailed);
+}
+
+void Link::portFailed(const TransportError &error)
+{
+    m_x.portError = portFailureText(m_port->name(), error);
+    // Once open, a failing serial port means the device is gone: unplugged, or the other
+    // end of a pty closed. A network port's failure says what happened in its own words.
+    switch (error.kind) {
+    case TransportError::HungUp:
+    case TransportError::Gone:
+    case TransportError::WriteFailed:
+    case TransportError::Other:
+        m_x.portGone = true;
+        break;
+    default:
+        m_x.portGone = false;
+        break;
+    }
 }
 
 void Link::finish(Exchange::Result result)

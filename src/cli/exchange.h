@@ -1,17 +1,17 @@
 #pragma once
 
 #include "link/pairing.h"
-#include "link/porterror.h"
+#include "link/transport.h"
 #include "link/trytiming.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QObject>
-#include <QSerialPort>
 #include <QTimer>
 #include <QVector>
 
 #include <functional>
+#include <optional>
 
 namespace quarvex::cli {
 
@@ -53,7 +53,7 @@ struct Exchange
     bool portGone = false; // the device went away (unplugged)
 };
 
-// The serial port and one request at a time: send, pair the reply, try again once the
+// The port (serial or network) and one request at a time: send, pair the reply, try again once the
 // line is quiet. Requests whose tries ended without a reply are remembered for a while,
 // so their late replies are told apart from the reply awaited now. Event driven:
 // readyRead and a timer in the caller's event loop.
@@ -64,12 +64,23 @@ class Link : public QObject
 public:
     explicit Link(bool verbose, QObject *parent = nullptr);
 
-    bool open(const QString &name, quint32 baud, OpenFailure *failure, QString *errorText);
-    void close() { m_port.close(); }
+    // done gets null when the port is open, else why not; called at once for a serial
+    // port, from the event loop for a network one.
+    using Opened = std::function<void(const TransportError *failure)>;
+    void open(const QString &name, quint32 baud, Opened done);
+    void close();
     // False, the port still at its old speed, when the port refuses this one.
     bool setBaud(quint32 baud);
     quint32 baud() const { return m_baud; }
+    const Transport *port() const { return m_port; }
+    // Added to every try's turnaround: the network's share.
+    void setExtraWaitMs(int ms) { m_extraWaitMs = ms; }
 
+signals:
+    // The far server set another line speed than the one asked for.
+    void speedReplaced(quint32 chosen, quint32 actual);
+
+public:
     using Done = std::function<void(const Exchange &)>;
     // The request without its CRC; done is called once, from the event loop.
     void exchange(const QByteArray &request, const Policy &policy, Done done);
@@ -94,13 +105,17 @@ private:
     void take(const QByteArray &bytes);
     void onTimer();
     void endTry();
-    void onError(QSerialPort::SerialPortError error);
+    void onError(const TransportError &error);
+    void portFailed(const TransportError &error);
     void finish(Exchange::Result result);
     int nowMs() const { return int(m_clock.elapsed()); }
     QVector<QByteArray> earlierRequests() const;
     void forgetEarlier(const QByteArray &request);
 
-    QSerialPort m_port;
+    Transport *m_port = nullptr;
+    Opened m_opened;
+    int m_extraWaitMs = 0;
+    std::optional<TransportError> m_lost; // the port failed while no request was out
     QTimer m_timer;
     QElapsedTimer m_clock; // from the current try's request
     QElapsedTimer m_age;   // for the earlier requests

@@ -65,9 +65,12 @@ struct OptionSpec
 };
 
 const OptionSpec kOptions[] = {
-    {"p", "port", "PATH",
+    {"p", "port", "PORT",
      QT_TRANSLATE_NOOP("Cli", "port name (ttyUSB0) or path (/dev/ttyUSB0, /dev/serial/by-id/..., "
-                              "a pty); also $QUARVEX_PORT")},
+                              "a pty), or across the network tcp://HOST:PORT (RTU over TCP), "
+                              "rfc2217://HOST:PORT (line speed set through the server), "
+                              "modbus-tcp://HOST[:PORT] (a gateway); also $QUARVEX_PORT. scan "
+                              "takes several: repeated or comma-separated")},
     {"b", "baud", "N", QT_TRANSLATE_NOOP("Cli", "one of the nine line speeds (default 9600)")},
     {"a", "address", "N",
      QT_TRANSLATE_NOOP("Cli", "the module's bus address, 1-254; when absent, the module is "
@@ -88,12 +91,14 @@ const OptionSpec kOptions[] = {
                               "stderr")},
     {"v", "verbose", nullptr,
      QT_TRANSLATE_NOOP("Cli", "every frame on stderr: time, direction, hex, round trip in ms")},
-    {nullptr, "interval", "MS", QT_TRANSLATE_NOOP("Cli", "watch: time between polls (default 1000)")},
+    {nullptr, "interval", "MS",
+     QT_TRANSLATE_NOOP("Cli", "watch: time between polls (default 1000)")},
     {nullptr, "count", "N",
      QT_TRANSLATE_NOOP("Cli", "watch: stop after N polls (default: until Ctrl+C)")},
     {nullptr, "from", "N", QT_TRANSLATE_NOOP("Cli", "scan: first bus address (default 1)")},
     {nullptr, "to", "N", QT_TRANSLATE_NOOP("Cli", "scan: last bus address (default 254)")},
-    {nullptr, "all-speeds", nullptr, QT_TRANSLATE_NOOP("Cli", "scan: at each of the nine line speeds")},
+    {nullptr, "all-speeds", nullptr,
+     QT_TRANSLATE_NOOP("Cli", "scan: at each of the nine line speeds")},
     {nullptr, "force", nullptr,
      QT_TRANSLATE_NOOP("Cli", "set-address: skip the check for several modules on the line")},
     {"h", "help", nullptr, QT_TRANSLATE_NOOP("Cli", "this help; COMMAND --help for one command")},
@@ -107,17 +112,56 @@ struct CommandHelp
 };
 
 const CommandHelp kCommandHelp[] = {
-    {"ports", "ports", QT_TRANSLATE_NOOP("Cli", "the serial ports, a header row first: name, description, maker, serial number, /dev/serial/by-id link"), "quarvexctl ports"},
-    {"find", "find", QT_TRANSLATE_NOOP("Cli", "try the nine line speeds, likeliest first, on --port or on every listed port; report port, line speed and bus address. A reply that may have come late is asked for again with a longer wait"), "quarvexctl find"},
-    {"address", "address", QT_TRANSLATE_NOOP("Cli", "the module's bus address; with -a, whether a module answers at that address"), "quarvexctl -p ttyUSB0 -a 5 address"},
-    {"read", "read", QT_TRANSLATE_NOOP("Cli", "all parameters and both alarm flags, decoded; the stored line speed beside the link's"), "quarvexctl -p ttyUSB0 read --json"},
-    {"motor", "motor 1|2 ACTION", QT_TRANSLATE_NOOP("Cli", "ACTION is forward SPEED or reverse SPEED (0-100), stop, brake (engage), release (the brake) or frequency HZ (PWM, 1000-10000). Nothing is sent while the motor's over-current alarm stands: the module would ignore it (exit status 6)"), "quarvexctl -p ttyUSB0 motor 1 forward 50"},
-    {"alarm", "alarm clear 1|2", QT_TRANSLATE_NOOP("Cli", "clear a motor's over-current alarm; its parameters return to their power-up values. Says so when no alarm stood"), "quarvexctl -p ttyUSB0 alarm clear 1"},
-    {"set-address", "set-address N", QT_TRANSLATE_NOOP("Cli", "give the module bus address N, 1-254, and read it back. With -a, only if the module answering is at that address"), "quarvexctl -p ttyUSB0 -a 1 set-address 5"},
-    {"set-speed", "set-speed N", QT_TRANSLATE_NOOP("Cli", "store line speed N (one of the nine); it takes effect when the module restarts"), "quarvexctl -p ttyUSB0 -a 5 set-speed 19200"},
-    {"watch", "watch [--interval MS] [--count N] [--csv]", QT_TRANSLATE_NOOP("Cli", "poll all parameters: one record a poll, answered or not, with its time (ISO 8601, ms); a summary at the end or on Ctrl+C"), "quarvexctl -p ttyUSB0 watch --csv > log.csv"},
-    {"send", "send HEX", QT_TRANSLATE_NOOP("Cli", "any frame (blanks allowed); the CRC is appended, the reply printed. A Modbus frame to address 0 is a broadcast: sent once, no reply expected"), "quarvexctl -p ttyUSB0 send 01 03 00 00 00 02"},
-    {"scan", "scan [--from N] [--to N] [--all-speeds]", QT_TRANSLATE_NOOP("Cli", "probe every bus address; list the modules that answer and the addresses whose replies were damaged. Ctrl+C lists what was found so far"), "quarvexctl -p ttyUSB0 scan --to 32"},
+    {"ports", "ports",
+     QT_TRANSLATE_NOOP("Cli", "the serial ports, a header row first: name, description, maker, "
+                              "serial number, /dev/serial/by-id link"),
+     "quarvexctl ports"},
+    {"find", "find",
+     QT_TRANSLATE_NOOP("Cli", "try the nine line speeds, likeliest first, on --port or on every "
+                              "listed port; report port, line speed and bus address. A reply that "
+                              "may have come late is asked for again with a longer wait"),
+     "quarvexctl find"},
+    {"address", "address",
+     QT_TRANSLATE_NOOP(
+         "Cli", "the module's bus address; with -a, whether a module answers at that address"),
+     "quarvexctl -p ttyUSB0 -a 5 address"},
+    {"read", "read",
+     QT_TRANSLATE_NOOP(
+         "Cli",
+         "all parameters and both alarm flags, decoded; the stored line speed beside the link's"),
+     "quarvexctl -p ttyUSB0 read --json"},
+    {"motor", "motor 1|2 ACTION",
+     QT_TRANSLATE_NOOP(
+         "Cli", "ACTION is forward SPEED or reverse SPEED (0-100), stop, brake (engage), release "
+                "(the brake) or frequency HZ (PWM, 1000-10000). Nothing is sent while the motor's "
+                "over-current alarm stands: the module would ignore it (exit status 6)"),
+     "quarvexctl -p ttyUSB0 motor 1 forward 50"},
+    {"alarm", "alarm clear 1|2",
+     QT_TRANSLATE_NOOP("Cli", "clear a motor's over-current alarm; its parameters return to their "
+                              "power-up values. Says so when no alarm stood"),
+     "quarvexctl -p ttyUSB0 alarm clear 1"},
+    {"set-address", "set-address N",
+     QT_TRANSLATE_NOOP("Cli", "give the module bus address N, 1-254, and read it back. With -a, "
+                              "only if the module answering is at that address"),
+     "quarvexctl -p ttyUSB0 -a 1 set-address 5"},
+    {"set-speed", "set-speed N",
+     QT_TRANSLATE_NOOP(
+         "Cli", "store line speed N (one of the nine); it takes effect when the module restarts"),
+     "quarvexctl -p ttyUSB0 -a 5 set-speed 19200"},
+    {"watch", "watch [--interval MS] [--count N] [--csv]",
+     QT_TRANSLATE_NOOP("Cli", "poll all parameters: one record a poll, answered or not, with its "
+                              "time (ISO 8601, ms); a summary at the end or on Ctrl+C"),
+     "quarvexctl -p ttyUSB0 watch --csv > log.csv"},
+    {"send", "send HEX",
+     QT_TRANSLATE_NOOP("Cli",
+                       "any frame (blanks allowed); the CRC is appended, the reply printed. A "
+                       "Modbus frame to address 0 is a broadcast: sent once, no reply expected"),
+     "quarvexctl -p ttyUSB0 send 01 03 00 00 00 02"},
+    {"scan", "scan [--from N] [--to N] [--all-speeds]",
+     QT_TRANSLATE_NOOP("Cli",
+                       "probe every bus address; list the modules that answer and the addresses "
+                       "whose replies were damaged. Ctrl+C lists what was found so far"),
+     "quarvexctl -p ttyUSB0 scan --to 32"},
 };
 
 const CommandHelp *commandHelp(const QString &name)
@@ -184,8 +228,8 @@ QString helpText()
                 QStringLiteral("\n\n") + Cli::tr("Options:") + QLatin1Char('\n');
     constexpr int kColumn = 22;
     for (const OptionSpec &o : kOptions) {
-        QString left = o.shortName ? QStringLiteral("  -%1, --%2").arg(QLatin1String(o.shortName),
-                                                                       QLatin1String(o.name))
+        QString left = o.shortName ? QStringLiteral("  -%1, --%2")
+                                         .arg(QLatin1String(o.shortName), QLatin1String(o.name))
                                    : QStringLiteral("      --%1").arg(QLatin1String(o.name));
         if (o.value)
             left += QLatin1Char(' ') + QLatin1String(o.value);
@@ -209,12 +253,15 @@ QString helpText()
         const char *meaning;
     } kStatuses[] = {
         {0, QT_TRANSLATE_NOOP("Cli", "done")},
-        {1, QT_TRANSLATE_NOOP("Cli", "bad usage or a value out of range: nothing was opened or sent")},
+        {1,
+         QT_TRANSLATE_NOOP("Cli", "bad usage or a value out of range: nothing was opened or sent")},
         {2, QT_TRANSLATE_NOOP("Cli", "the port cannot be opened, or went away")},
         {3, QT_TRANSLATE_NOOP("Cli", "no valid reply after all tries, or only damaged ones")},
         {4, QT_TRANSLATE_NOOP("Cli", "the module answered with a Modbus exception")},
         {5, QT_TRANSLATE_NOOP("Cli", "find or scan found nothing")},
-        {6, QT_TRANSLATE_NOOP("Cli", "not applied: a motor's over-current alarm stands, or the module answers at another address than -a or than it was given")},
+        {6,
+         QT_TRANSLATE_NOOP("Cli", "not applied: a motor's over-current alarm stands, or the module "
+                                  "answers at another address than -a or than it was given")},
         {130, QT_TRANSLATE_NOOP("Cli", "interrupted by Ctrl+C (scan lists what it found so far)")},
         {143, QT_TRANSLATE_NOOP("Cli", "terminated (SIGTERM), likewise")},
     };
@@ -243,8 +290,8 @@ Parsed parseArguments(const QStringList &arguments, const QString &envPort)
         QStringList names{QLatin1String(o.name)};
         if (o.shortName)
             names.prepend(QLatin1String(o.shortName));
-        parser.addOption(QCommandLineOption(names, QString(),
-                                            o.value ? QLatin1String(o.value) : QString()));
+        parser.addOption(
+            QCommandLineOption(names, QString(), o.value ? QLatin1String(o.value) : QString()));
     }
     const auto isSet = [&parser](const char *name) {
         return parser.isSet(QLatin1String(name));
@@ -278,7 +325,15 @@ Parsed parseArguments(const QStringList &arguments, const QString &envPort)
             target = *v;
         return v.has_value();
     };
-    inv.port = isSet("port") ? value("port") : envPort;
+    // scan takes every port given; the other commands the last, as with any option.
+    QStringList given =
+        isSet("port") ? parser.values(QStringLiteral("port")) : QStringList{envPort};
+    if (!parser.positionalArguments().startsWith(QStringLiteral("scan")))
+        given = given.mid(given.size() - 1);
+    for (const QString &p : given)
+        for (const QString &name : p.split(QLatin1Char(','), Qt::SkipEmptyParts))
+            inv.ports << name.trimmed();
+    inv.port = inv.ports.value(0);
     inv.json = isSet("json");
     inv.csv = isSet("csv");
     inv.verbose = isSet("verbose");
@@ -423,6 +478,10 @@ Parsed parseArguments(const QStringList &arguments, const QString &envPort)
 
     if (inv.needsPort() && inv.port.isEmpty()) {
         result.text = Cli::tr("no port given: use --port or $QUARVEX_PORT");
+        return result;
+    }
+    if (inv.ports.size() > 1 && inv.verb != Verb::Scan) {
+        result.text = Cli::tr("only scan takes several ports");
         return result;
     }
     result.action = Parsed::Run;

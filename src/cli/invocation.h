@@ -36,7 +36,8 @@ enum class Verb
 struct Invocation
 {
     Verb verb = Verb::Ports;
-    QString port; // empty: none given
+    QString port;      // empty: none given
+    QStringList ports; // scan: every port given (-p repeated or comma-separated)
     quint32 baud = 9600;
     std::optional<quint8> address;
     int timeoutMs = 1000;

@@ -215,19 +215,21 @@ QString textRecord(const PollRecord &r)
 
 QJsonObject summaryJson(const Summary &s)
 {
-    const auto rtt = [&s](double v) { return s.answered > 0 ? rounded(v) : QJsonValue(); };
+    const auto rtt = [&s](double v) {
+        return s.answered > 0 ? rounded(v) : QJsonValue();
+    };
     return {{QStringLiteral("summary"),
-             QJsonObject{{QStringLiteral("sent"), s.sent},
-                         {QStringLiteral("answered"), s.answered},
-                         {QStringLiteral("timeouts"), s.timeouts},
-                         {QStringLiteral("noise"), s.noise},
-                         {QStringLiteral("cut_off"), s.cutOff},
-                         {QStringLiteral("crc_errors"), s.crcErrors},
-                         {QStringLiteral("exceptions"), s.exceptions},
-                         {QStringLiteral("rtt_ms"),
-                          QJsonObject{{QStringLiteral("min"), rtt(s.rttMin)},
-                                      {QStringLiteral("avg"), rtt(s.rttAvg)},
-                                      {QStringLiteral("max"), rtt(s.rttMax)}}}}}};
+             QJsonObject{
+                 {QStringLiteral("sent"), s.sent},
+                 {QStringLiteral("answered"), s.answered},
+                 {QStringLiteral("timeouts"), s.timeouts},
+                 {QStringLiteral("noise"), s.noise},
+                 {QStringLiteral("cut_off"), s.cutOff},
+                 {QStringLiteral("crc_errors"), s.crcErrors},
+                 {QStringLiteral("exceptions"), s.exceptions},
+                 {QStringLiteral("rtt_ms"), QJsonObject{{QStringLiteral("min"), rtt(s.rttMin)},
+                                                        {QStringLiteral("avg"), rtt(s.rttAvg)},
+                                                        {QStringLiteral("max"), rtt(s.rttMax)}}}}}};
 }
 
 QString summaryText(const Summary &s)

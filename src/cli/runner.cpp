@@ -4,6 +4,7 @@
 #include "device/fields.h"
 #include "device/frames.h"
 #include "link/replydecoder.h"
+#include "portwords.h"
 #include "report.h"
 #include "strategy.h"
 
@@ -22,19 +23,19 @@ namespace quarvex::cli {
 
 namespace {
 
-void out(const QString &text)
+void print(const QString &text)
 {
     std::fputs(consoleBytes(text).constData(), stdout);
     if (!text.endsWith(QLatin1Char('\n')))
         std::fputc('\n', stdout);
 }
 
-void outJson(const QJsonObject &o)
+void printJson(const QJsonObject &o)
 {
     std::fputs((compact(o) + '\n').constData(), stdout);
 }
 
-void complain(const QString &text)
+void printError(const QString &text)
 {
     std::fprintf(stderr, "quarvexctl: %s\n", consoleBytes(text).constData());
 }
@@ -69,6 +70,25 @@ Runner::Runner(const Invocation &invocation, QObject *parent)
     // find and scan probe briefly and ask again, longer, when a reply comes late.
     m_probeMs = m_inv.timeoutGiven ? m_inv.timeoutMs : kProbeTurnaroundMs;
     m_ceilingMs = qMax(m_inv.timeoutMs, kCommandTurnaroundMs);
+    watchSpeed();
+}
+
+Runner::Runner(const Invocation &invocation, Sink *sink, std::function<void(int)> done,
+               QObject *parent)
+    : Runner(invocation, parent)
+{
+    m_sink = sink;
+    m_done = std::move(done);
+    m_progress = false;
+}
+
+void Runner::watchSpeed()
+{
+    connect(&m_link, &Link::speedReplaced, this, [this](quint32 chosen, quint32 actual) {
+        complain(Cli::tr("the server runs the line at %1 bit/s, not at the %2 chosen")
+                     .arg(actual)
+                     .arg(chosen));
+    });
 }
 
 void Runner::finish(int status)
@@ -76,8 +96,37 @@ void Runner::finish(int status)
     if (m_finished)
         return;
     m_finished = true;
+    if (m_done) {
+        m_link.close();
+        m_done(status);
+        return;
+    }
     std::fflush(stdout);
     QCoreApplication::exit(status);
+}
+
+void Runner::out(const QString &text)
+{
+    if (m_sink)
+        m_sink->out << text;
+    else
+        print(text);
+}
+
+void Runner::outJson(const QJsonObject &o)
+{
+    if (m_sink)
+        m_sink->json << o;
+    else
+        printJson(o);
+}
+
+void Runner::complain(const QString &text)
+{
+    if (m_sink)
+        m_sink->err << text;
+    else
+        printError(text);
 }
 
 void Runner::failWith(int status, const QString &message)
@@ -122,41 +171,41 @@ void Runner::fail(const Exchange &x)
             3, Cli::tr("no valid reply after %1 tries: %2").arg(x.tries).arg(damageText(x.damage)));
         return;
     case Exchange::PortFailed:
-        failWith(2, x.portGone ? Cli::tr("the port went away")
-                               : Cli::tr("the port failed: %1").arg(x.portError));
+        failWith(2, x.portGone ? Cli::tr("the port went away") : x.portError);
         return;
     }
 }
 
-bool Runner::openPort(const QString &name, quint32 baud, bool reportFailure)
+void Runner::openPort(const QString &name, quint32 baud, bool reportFailure,
+                      const std::function<void(bool)> &next)
 {
-    OpenFailure why = OpenFailure::Other;
-    QString text;
-    if (m_link.open(name, baud, &why, &text))
-        return true;
-    if (!reportFailure)
+    m_link.open(name, baud, [=](const TransportError *failure) {
+        if (!failure) {
+            // Over a network every try waits for the round trip too, unless -t says how long.
+            if (m_link.port()->scheme() != Scheme::Serial && !m_inv.timeoutGiven)
+                m_link.setExtraWaitMs(networkWaitMs(m_link.port()->roundTripMs()));
+            next(true);
+            return;
+        }
+        if (reportFailure)
+            failWith(2, portFailureText(name, *failure));
+        next(false);
+    });
+}
+
+// A Modbus TCP gateway takes bus address 0 for a broadcast and never answers it: the
+// address frames are refused before anything is sent.
+bool Runner::refuseAddressFrames()
+{
+    const bool addressFrames = (m_inv.verb == Verb::Address && !m_inv.address) ||
+                               m_inv.verb == Verb::SetAddress ||
+                               (m_inv.needsAddress() && !m_inv.address) ||
+                               (m_inv.verb == Verb::Send && !m_inv.frame.isEmpty() &&
+                                quint8(m_inv.frame.at(0)) == kAddressFrameBus);
+    if (!addressFrames || parsePortName(m_inv.port).scheme != Scheme::ModbusTcp)
         return false;
-    switch (why) {
-    case OpenFailure::NotFound:
-        failWith(2, Cli::tr("cannot open %1: no such port").arg(name));
-        break;
-    case OpenFailure::Permission:
-#ifdef Q_OS_LINUX
-        failWith(2, Cli::tr("cannot open %1: permission denied; add your user to the dialout "
-                            "group and log in again")
-                        .arg(name));
-#else
-        failWith(2, Cli::tr("cannot open %1: permission denied").arg(name));
-#endif
-        break;
-    case OpenFailure::InUse:
-        failWith(2, Cli::tr("cannot open %1: in use by another program").arg(name));
-        break;
-    case OpenFailure::Other:
-        failWith(2, Cli::tr("cannot open %1: %2").arg(name, text));
-        break;
-    }
-    return false;
+    failWith(1, Cli::tr("the address frames need a transparent link: use tcp:// or rfc2217://"));
+    return true;
 }
 
 Policy Runner::commandPolicy() const
@@ -183,10 +232,26 @@ void Runner::start()
     default:
         break;
     }
-    if (!openPort(m_inv.port, m_inv.baud, true))
+    if (refuseAddressFrames())
         return;
+    if (m_inv.verb == Verb::Scan && m_inv.ports.size() > 1) {
+        scanPorts();
+        return;
+    }
+    openPort(m_inv.port, m_inv.baud, true, [this](bool ok) {
+        if (ok)
+            opened();
+    });
+}
+
+void Runner::opened()
+{
     if (m_inv.verb == Verb::Scan) {
-        if (m_inv.allSpeeds)
+        m_serverSpeed = !m_link.port()->setsLineSpeed();
+        if (m_serverSpeed && m_inv.allSpeeds)
+            complain(Cli::tr("%1: the line speed is the server's; scanning at that one only")
+                         .arg(m_inv.port));
+        if (m_inv.allSpeeds && !m_serverSpeed)
             m_speeds = QVector<quint32>(kSpeedOrder.begin(), kSpeedOrder.end());
         else
             m_speeds = {m_inv.baud};
@@ -206,6 +271,12 @@ void Runner::interrupt(int status)
 {
     if (m_finished)
         return;
+    if (!m_lineSinks.empty()) {
+        // Each port's runner ends with what it found; the groups follow.
+        for (Runner *line : findChildren<Runner *>(QString(), Qt::FindDirectChildrenOnly))
+            line->interrupt(status);
+        return;
+    }
     if (m_inv.verb == Verb::Watch) {
         summary();
         return;
@@ -472,22 +543,79 @@ void Runner::findOnPort(int port)
         return;
     }
     // A port named by the user must open; listed ones that do not are passed over.
-    if (!openPort(m_ports.at(port), kSpeedOrder[0], !m_inv.port.isEmpty())) {
-        if (!m_finished)
-            findOnPort(port + 1);
-        return;
-    }
-    findAtSpeed(port, 0, false);
+    openPort(m_ports.at(port), kSpeedOrder[0], !m_inv.port.isEmpty(), [=](bool ok) {
+        if (!ok) {
+            if (!m_finished)
+                findOnPort(port + 1);
+            return;
+        }
+        const Transport *t = m_link.port();
+        if (!t->carriesAddressFrames()) {
+            findUnit(port, int(fieldSpec(Field::Address).min));
+            return;
+        }
+        m_serverSpeed = !t->setsLineSpeed();
+        if (m_serverSpeed)
+            complain(Cli::tr("%1: the line speed is the server's; trying that one only")
+                         .arg(m_ports.at(port)));
+        findAtSpeed(port, 0, false);
+    });
 }
 
-void Runner::findAtSpeed(int port, int speed, bool confirming)
+// Through a gateway: the first unit that answers a read of registers 00-01. A late reply
+// cannot mislead here: the gateway's transaction identifier pairs it.
+void Runner::findUnit(int port, int address)
 {
-    if (speed >= int(kSpeedOrder.size())) {
+    if (address > int(fieldSpec(Field::Address).max)) {
         m_link.close();
         findOnPort(port + 1);
         return;
     }
-    const quint32 baud = kSpeedOrder[speed];
+    progress(Cli::tr("%1 unit %2 ...").arg(m_ports.at(port)).arg(address));
+    const Policy policy{m_probeMs, m_inv.retries, false, false};
+    m_link.exchange(readRegistersFrame(quint8(address), Reg::LineSpeed, 2), policy,
+                    [=](const Exchange &x) {
+                        switch (x.result) {
+                        case Exchange::Reply:
+                            // Registers 00-01: the speed the module keeps.
+                            found(port, address, qFromBigEndian<quint32>(x.reply.constData() + 3));
+                            return;
+                        case Exchange::Exception:
+                            found(port, address, 0);
+                            return;
+                        case Exchange::PortFailed:
+                            fail(x);
+                            return;
+                        default:
+                            findUnit(port, address + 1);
+                            return;
+                        }
+                    });
+}
+
+void Runner::found(int port, int address, quint32 lineSpeed)
+{
+    progress(QString());
+    const QJsonValue speed = lineSpeed ? QJsonValue(qint64(lineSpeed)) : QJsonValue();
+    if (m_inv.json)
+        outJson({{QStringLiteral("port"), m_ports.at(port)},
+                 {QStringLiteral("line_speed"), speed},
+                 {QStringLiteral("address"), address}});
+    else if (lineSpeed)
+        out(Cli::tr("%1  %2 bit/s  address %3").arg(m_ports.at(port)).arg(lineSpeed).arg(address));
+    else
+        out(Cli::tr("%1  the server's line speed  address %2").arg(m_ports.at(port)).arg(address));
+    finish(0);
+}
+
+void Runner::findAtSpeed(int port, int speed, bool confirming)
+{
+    if (speed >= int(kSpeedOrder.size()) || (m_serverSpeed && speed > 0)) {
+        m_link.close();
+        findOnPort(port + 1);
+        return;
+    }
+    const quint32 baud = m_serverSpeed ? m_inv.baud : kSpeedOrder[speed];
     // A module heard at the old speed must not be reported at this one.
     if (!m_link.setBaud(baud)) {
         findAtSpeed(port, speed + 1, false);
@@ -521,18 +649,7 @@ void Runner::findAtSpeed(int port, int speed, bool confirming)
                 findAtSpeed(port, speed, true);
                 return;
             }
-            progress(QString());
-            const int address = reportedAddress(x.reply);
-            if (m_inv.json)
-                outJson({{QStringLiteral("port"), m_ports.at(port)},
-                         {QStringLiteral("line_speed"), qint64(baud)},
-                         {QStringLiteral("address"), address}});
-            else
-                out(Cli::tr("%1  %2 bit/s  address %3")
-                        .arg(m_ports.at(port))
-                        .arg(baud)
-                        .arg(address));
-            finish(0);
+            found(port, reportedAddress(x.reply), m_serverSpeed ? 0 : baud);
             return;
         }
         case Exchange::Damaged:
@@ -547,6 +664,61 @@ void Runner::findAtSpeed(int port, int speed, bool confirming)
             return;
         }
     });
+}
+
+// Each port has its runner, all in this one event loop: the lines are scanned at once.
+void Runner::scanPorts()
+{
+    const int n = int(m_inv.ports.size());
+    m_lineSinks.assign(std::size_t(n), Sink());
+    m_lineStatus.fill(-1, n);
+    m_linesLeft = n;
+    progress(Cli::tr("scanning %1 ports ...").arg(n));
+    for (int i = 0; i < n; ++i) {
+        Invocation one = m_inv;
+        one.port = m_inv.ports.at(i);
+        one.ports = QStringList{one.port};
+        auto *line = new Runner(
+            one, &m_lineSinks[std::size_t(i)],
+            [this, i](int status) {
+                m_lineStatus[i] = status;
+                if (--m_linesLeft == 0)
+                    portsScanned();
+            },
+            this);
+        QTimer::singleShot(0, line, &Runner::start);
+    }
+}
+
+// Results grouped by port, in the order the ports were given.
+void Runner::portsScanned()
+{
+    progress(QString());
+    QJsonArray ports;
+    for (int i = 0; i < m_inv.ports.size(); ++i) {
+        const QString &port = m_inv.ports.at(i);
+        const Sink &sink = m_lineSinks[std::size_t(i)];
+        if (m_inv.json) {
+            QJsonObject o = sink.json.value(0);
+            o.insert(QStringLiteral("port"), port);
+            ports.append(o);
+        } else {
+            out(port);
+            for (const QString &line : sink.out)
+                out(QStringLiteral("  ") + line);
+        }
+        for (const QString &e : sink.err)
+            complain(e.contains(port) ? e : port + QStringLiteral(": ") + e);
+    }
+    if (m_inv.json)
+        outJson({{QStringLiteral("ports"), ports}});
+    // A port that failed outweighs the others' findings; any module found, the rest.
+    if (m_lineStatus.contains(2))
+        finish(2);
+    else if (m_lineStatus.contains(0))
+        finish(0);
+    else
+        finish(*std::max_element(m_lineStatus.begin(), m_lineStatus.end()));
 }
 
 void Runner::scanNext(bool confirming)
@@ -684,11 +856,13 @@ void Runner::scanDone(int interruptedStatus)
 {
     progress(QString());
     if (m_inv.json) {
-        const auto list = [](const QVector<Found> &found, bool damaged) {
+        const bool serverSpeed = m_serverSpeed;
+        const auto list = [serverSpeed](const QVector<Found> &found, bool damaged) {
             QJsonArray a;
             for (const Found &f : found) {
                 QJsonObject o{{QStringLiteral("address"), f.address},
-                              {QStringLiteral("line_speed"), qint64(f.lineSpeed)}};
+                              {QStringLiteral("line_speed"),
+                               serverSpeed ? QJsonValue() : QJsonValue(qint64(f.lineSpeed))}};
                 if (damaged)
                     o.insert(QStringLiteral("damage"), damageName(f.damage));
                 a.append(o);
@@ -701,13 +875,19 @@ void Runner::scanDone(int interruptedStatus)
             o.insert(QStringLiteral("interrupted"), true);
         outJson(o);
     } else {
+        // Over tcp:// the speed is the server's, whatever -b said.
         for (const Found &f : m_modules)
-            out(Cli::tr("address %1  %2 bit/s").arg(f.address).arg(f.lineSpeed));
+            out(m_serverSpeed ? Cli::tr("address %1  the server's line speed").arg(f.address)
+                              : Cli::tr("address %1  %2 bit/s").arg(f.address).arg(f.lineSpeed));
         for (const Found &f : m_damaged)
-            out(Cli::tr("damaged replies at address %1  %2 bit/s: %3")
-                    .arg(f.address)
-                    .arg(f.lineSpeed)
-                    .arg(damageText(f.damage)));
+            out(m_serverSpeed ? Cli::tr("damaged replies at address %1  the server's line "
+                                        "speed: %2")
+                                    .arg(f.address)
+                                    .arg(damageText(f.damage))
+                              : Cli::tr("damaged replies at address %1  %2 bit/s: %3")
+                                    .arg(f.address)
+                                    .arg(f.lineSpeed)
+                                    .arg(damageText(f.damage)));
     }
     if (interruptedStatus) {
         complain(Cli::tr("interrupted: what was found until then is listed"));
@@ -730,8 +910,7 @@ void Runner::poll()
     m_link.exchange(readRegistersFrame(m_address, Reg::LineSpeed, Reg::Count), policy,
                     [this](const Exchange &x) {
                         if (x.result == Exchange::PortFailed) {
-                            complain(x.portGone ? Cli::tr("the port went away")
-                                                : Cli::tr("the port failed: %1").arg(x.portError));
+                            complain(x.portGone ? Cli::tr("the port went away") : x.portError);
                             summary(2);
                             return;
                         }

@@ -10,6 +10,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <vector>
 
 namespace quarvex::cli {
 
@@ -21,6 +22,17 @@ class Runner : public QObject
 public:
     explicit Runner(const Invocation &invocation, QObject *parent = nullptr);
 
+    // What a runner for one of several ports says, kept for its group in the output.
+    struct Sink
+    {
+        QStringList out;
+        QVector<QJsonObject> json;
+        QStringList err;
+    };
+    // Such a runner ends by calling done with its exit status, not by ending the program.
+    Runner(const Invocation &invocation, Sink *sink, std::function<void(int)> done,
+           QObject *parent);
+
     void start();
     // A signal's exit status (130, 143): watch ends with its summary, scan with what it
     // found so far, anything else at once.
@@ -28,15 +40,23 @@ public:
 
 private:
     void finish(int status);
+    void watchSpeed();
+    void out(const QString &text);
+    void outJson(const QJsonObject &o);
+    void complain(const QString &text);
     // The message on stderr (and as JSON with --json), then the status.
     void failWith(int status, const QString &message);
     void fail(const Exchange &x);
-    bool openPort(const QString &name, quint32 baud, bool reportFailure);
+    // next(true) once the port is open; next(false) when it would not (told and finished
+    // when reportFailure).
+    void openPort(const QString &name, quint32 baud, bool reportFailure,
+                  const std::function<void(bool)> &next);
+    bool refuseAddressFrames();
+    void opened();
     Policy commandPolicy() const;
     void withAddress(const std::function<void(quint8)> &next);
     void run(quint8 address);
-    void command(const QByteArray &frame, const QString &doneText,
-                 const QJsonObject &extra = {});
+    void command(const QByteArray &frame, const QString &doneText, const QJsonObject &extra = {});
     void withAlarm(quint8 address, Motor motor, const std::function<void(bool)> &next);
     void checkAddress(const std::function<void()> &next);
     void setAddress();
@@ -44,7 +64,12 @@ private:
 
     void findOnPort(int port);
     void findAtSpeed(int port, int speed, bool confirming);
+    void findUnit(int port, int address);
+    // lineSpeed 0: the server's, not known here.
+    void found(int port, int address, quint32 lineSpeed);
 
+    void scanPorts();
+    void portsScanned();
     void scanNext(bool confirming = false);
     void scanLate(const Exchange &x, int address);
     void scanDone(int interruptedStatus = 0);
@@ -56,13 +81,16 @@ private:
     void progress(const QString &line);
 
     Invocation m_inv;
+    Sink *m_sink = nullptr;
+    std::function<void(int)> m_done;
     Link m_link;
     bool m_progress = false;
     bool m_finished = false;
     int m_probeMs = kCommandTurnaroundMs; // find, scan
     int m_ceilingMs = kCommandTurnaroundMs;
 
-    QStringList m_ports; // find
+    QStringList m_ports;        // find
+    bool m_serverSpeed = false; // find, scan: the line speed is the far server's
 
     struct Found
     {
@@ -77,6 +105,9 @@ private:
     bool m_lingered = false;
     QVector<Found> m_modules, m_damaged;
     QElapsedTimer m_scanClock;
+    std::vector<Sink> m_lineSinks; // scan of several ports: one runner each
+    QVector<int> m_lineStatus;
+    int m_linesLeft = 0;
 
     quint8 m_address = 0; // watch
     int m_sent = 0, m_answered = 0, m_timeouts = 0, m_noise = 0, m_cutOff = 0, m_crcErrors = 0,

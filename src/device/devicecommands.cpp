@@ -52,7 +52,7 @@ std::optional<quint32> boxValue(Field field, const QLineEdit *box)
 
 void MainWindow::runCommand(Command command)
 {
-    if (!m_serial->isOpen())
+    if (!portOpen())
         return;
 
     // Refuse anything a box's validator would not accept as complete: an empty

@@ -9,33 +9,17 @@
 #include "link/replydecoder.h"
 #include "ui_mainwindow.h"
 
+#include "link/transport.h"
+
 #include <QSerialPortInfo>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTimer>
 
-#ifdef Q_OS_UNIX
-#include <poll.h>
-#endif
-
 using namespace quarvex;
 
 namespace {
-
-// A hung-up tty (adapter unplugged, pseudo-terminal closed) reads as end of file or
-// fails with a left-over error code; only the descriptor says what happened.
-bool lineHungUp(QSerialPort *port)
-{
-#ifdef Q_OS_UNIX
-    pollfd p{int(port->handle()), 0, 0};
-    return ::poll(&p, 1, 0) == 1 && (p.revents & (POLLHUP | POLLERR | POLLNVAL));
-#else
-    // Windows has no hang-up to look at; the error code itself tells (portGoneWith).
-    Q_UNUSED(port);
-    return false;
-#endif
-}
 
 QString openFailureHint(OpenFailure failure)
 {
@@ -55,6 +39,32 @@ QString openFailureHint(OpenFailure failure)
     return QString();
 }
 
+// Why a network port failed, in the log's words.
+QString networkReason(const TransportError &e)
+{
+    switch (e.kind) {
+    case TransportError::BadAddress:
+        return MainWindow::tr("网络地址应写作 tcp://主机:端口、rfc2217://主机:端口 或 "
+                              "modbus-tcp://主机[:端口]");
+    case TransportError::Refused:
+        return MainWindow::tr("连接被拒绝");
+    case TransportError::HostNotFound:
+        return MainWindow::tr("找不到主机");
+    case TransportError::Unreachable:
+        return MainWindow::tr("主机不可达，%1 秒内未连上").arg(Transport::kConnectMs / 1000);
+    case TransportError::Dropped:
+        return MainWindow::tr("网络连接已断开");
+    case TransportError::ComPortRefused:
+        return MainWindow::tr("服务器不支持 RFC 2217 串口控制");
+    case TransportError::NotAcknowledged:
+        return MainWindow::tr("服务器未确认波特率");
+    case TransportError::BrokenStream:
+        return MainWindow::tr("收到的数据不是 Modbus TCP 帧");
+    default:
+        return e.text;
+    }
+}
+
 } // namespace
 
 int MainWindow::modbusCrc16(const quint8 *data, quint16 length)
@@ -65,7 +75,12 @@ int MainWindow::modbusCrc16(const quint8 *data, quint16 length)
 void MainWindow::sendFrame(QByteArray frame)
 {
     frame = withCrc(frame);
-    const qint64 written = m_serial->write(frame.constData(), frame.size());
+    if (!m_link->carriesAddressFrames() && quint8(frame.at(0)) == kAddressFrameBus) {
+        // A gateway takes bus address 0 for a broadcast and never answers it.
+        appendLog(tr("地址帧需要透明链路：请使用 tcp:// 或 rfc2217://") + QLatin1Char('\n'));
+        return;
+    }
+    const qint64 written = m_link->write(frame);
     // A refused or short write must not look like a sent frame.
     const QString prefix = written == frame.size() ? tr("发送--->") : tr("发送失败--->");
     appendLog(prefix + hexText(frame) + QLatin1Char('\n'));
@@ -129,10 +144,15 @@ void MainWindow::slotTimeout()
 
 void MainWindow::on_btnOpen_clicked()
 {
-    if (m_serial->isOpen())
+    if (portOpen() || m_connecting)
         closePort();
     else
         openPort();
+}
+
+bool MainWindow::portOpen() const
+{
+    return m_link->isOpen();
 }
 
 void MainWindow::openPort()
@@ -143,29 +163,56 @@ void MainWindow::openPort()
         appendLog(tr("请选择或输入串口") + QLatin1Char('\n'));
         return;
     }
-    m_serial->setPortName(m_portInUse);
-    m_serial->setBaudRate(ui->comboBaud->currentText().toInt(), QSerialPort::AllDirections);
-    m_serial->setDataBits(QSerialPort::Data8);
-    m_serial->setParity(QSerialPort::NoParity);
-    m_serial->setStopBits(QSerialPort::OneStop);
-    m_serial->setFlowControl(QSerialPort::NoFlowControl);
-    if (!m_serial->open(QIODevice::ReadWrite)) {
-        enterClosedState();
-        appendLog(tr("串口打开失败：") + m_portInUse + tr("（") + m_serial->errorString() +
-                  tr("）") +
-                  openFailureHint(classifyOpenFailure(m_serial->error(), probeNode(m_portInUse))) +
-                  QLatin1Char('\n'));
+    // Not from one of its own signals: the button or the window calls here.
+    delete m_link;
+    // Parented to the window, so an open port is closed when the window goes.
+    m_link = createTransport(m_portInUse, this);
+    connect(m_link, &Transport::readyRead, this, &MainWindow::slotReceived1);
+    connect(m_link, &Transport::failed, this, &MainWindow::onPortFailed);
+    connect(m_link, &Transport::opened, this, &MainWindow::onPortOpened);
+    switch (m_link->open(ui->comboBaud->currentText().toUInt())) {
+    case Transport::Opening::Open:
+        onPortOpened();
         return;
+    case Transport::Opening::Pending:
+        // Connecting: the button cancels, the boxes wait.
+        m_connecting = true;
+        ui->btnOpen->setText(tr("关闭串口"));
+        ui->comboBaud->setEnabled(false);
+        ui->comboPort->setEnabled(false);
+        return;
+    case Transport::Opening::Failed:
+        break;
     }
+    const TransportError e = m_link->error();
+    enterClosedState();
+    appendLog(tr("串口打开失败：") + m_portInUse + tr("（") +
+              (e.kind == TransportError::OpenFailed ? e.text : networkReason(e)) + tr("）") +
+              openFailureHint(e.failure) + QLatin1Char('\n'));
+}
+
+void MainWindow::onPortOpened()
+{
+    m_connecting = false;
     ui->btnOpen->setText(tr("关闭串口"));
     ui->comboBaud->setEnabled(false);
     ui->comboPort->setEnabled(false);
-    const quint32 actual = actualLineSpeed(qintptr(m_serial->handle()));
-    if (lineSpeedReplaced(quint32(m_serial->baudRate()), actual))
-        appendLog(tr("串口实际波特率：%1，与所选不符").arg(actual) + QLatin1Char('\n'));
+    const quint32 chosen = ui->comboBaud->currentText().toUInt();
+    if (m_link->setsLineSpeed()) {
+        const quint32 actual = m_link->actualLineSpeed();
+        if (lineSpeedReplaced(chosen, actual))
+            appendLog(tr("串口实际波特率：%1，与所选不符").arg(actual) + QLatin1Char('\n'));
+    } else {
+        appendLog(tr("波特率由网络另一端的串口服务器决定，所选 %1 未生效").arg(chosen) +
+                  QLatin1Char('\n'));
+    }
     // Whatever reached the port before this opening answers nothing sent from now on.
-    m_serial->clear(QSerialPort::Input);
+    m_link->clearInput();
     m_framer = ReplyFramer();
+    if (!m_link->carriesAddressFrames()) {
+        // No address report will come: the address box names the unit.
+        unlockControls();
+    }
     sendFrame(readAddressFrame());
 }
 
@@ -174,38 +221,47 @@ void MainWindow::closePort()
     // Bytes still waiting for the quiet time are logged before the port goes.
     m_quietTimer->stop();
     handlePieces(m_framer.flush());
-    m_serial->close();
+    m_link->close();
     enterClosedState();
 }
 
 void MainWindow::enterClosedState()
 {
+    m_connecting = false;
     ui->btnOpen->setText(tr("打开串口"));
     ui->comboBaud->setEnabled(true);
     ui->comboPort->setEnabled(true);
     lockControls();
 }
 
-void MainWindow::onPortError(QSerialPort::SerialPortError error)
+void MainWindow::onPortFailed(const TransportError &e)
 {
-    // Errors of a failed opening are told by the opening itself.
-    if (error == QSerialPort::NoError || !m_serial->isOpen())
+    if (m_connecting) {
+        enterClosedState();
+        appendLog(tr("串口打开失败：") + m_portInUse + tr("（") + networkReason(e) + tr("）") +
+                  QLatin1Char('\n'));
         return;
-    const QString reason = m_serial->errorString();
-    m_serial->clearError();
-    // A line that hung up explains every error after it; say so once, and close.
-    if (error != QSerialPort::TimeoutError && lineHungUp(m_serial)) {
+    }
+    switch (e.kind) {
+    case TransportError::HungUp:
         portLost(tr("设备已断开"));
         return;
-    }
-    if (portGoneWith(error)) {
-        portLost(reason);
+    case TransportError::Gone:
+        portLost(e.text);
+        return;
+    case TransportError::WriteFailed:
+        appendLog(tr("发送失败：") + e.text + QLatin1Char('\n'));
+        return;
+    case TransportError::TimedOut:
+        appendLog(tr("发送超时：") + e.text + QLatin1Char('\n'));
+        return;
+    case TransportError::Other:
+        appendLog(tr("串口错误：") + e.text + QLatin1Char('\n'));
+        return;
+    default:
+        portLost(networkReason(e));
         return;
     }
-    const QString prefix = error == QSerialPort::WriteError     ? tr("发送失败：")
-                           : error == QSerialPort::TimeoutError ? tr("发送超时：")
-                                                                : tr("串口错误：");
-    appendLog(prefix + reason + QLatin1Char('\n'));
 }
 
 void MainWindow::portLost(const QString &reason)
@@ -221,7 +277,7 @@ void MainWindow::on_btnClear_clicked()
 
 void MainWindow::slotReceived1()
 {
-    handlePieces(m_framer.feed(m_serial->readAll(), m_clock.elapsed()));
+    handlePieces(m_framer.feed(m_link->readAll(), m_clock.elapsed()));
     if (m_framer.hasPending())
         m_quietTimer->start(int(ReplyFramer::kQuietMs));
     else

@@ -24,9 +24,9 @@ constexpr int kLongestReply = 256;
 
 struct TryTiming
 {
-    int turnaroundMs;  // how long the module may take to begin its reply (-t)
-    int requestBytes;  // as written, CRC included
-    int replyBytes;    // the expected reply's length
+    int turnaroundMs; // how long the module may take to begin its reply (-t)
+    int requestBytes; // as written, CRC included
+    int replyBytes;   // the expected reply's length
     quint32 baud;
 };
 

@@ -1,7 +1,10 @@
-// quarvex-sim: a virtual driver module on a pseudo-terminal, for trying the tool and
-// for the end-to-end tests without hardware.
+// quarvex-sim: a virtual driver module on a pseudo-terminal or behind a network face,
+// for trying the tool and for the end-to-end tests without hardware.
+#include "modbusgateway.h"
+#include "ptylink.h"
 #include "simconsole.h"
 #include "simcontroller.h"
+#include "tcplink.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -71,6 +74,48 @@ constexpr OptionCommand kOptions[] = {
     {"unplug-after", "n", "Close the device on the <n>-th request.", "unplug-after %1"},
 };
 
+// The network faces; at most one, in place of the pseudo-terminal.
+enum class Face
+{
+    Tcp,
+    Rfc2217,
+    ModbusTcp,
+};
+
+struct FaceOption
+{
+    Face face;
+    const char *name;
+    const char *description;
+};
+
+constexpr FaceOption kFaces[] = {
+    {Face::Tcp, "tcp",
+     "Instead of a pseudo-terminal, listen on TCP as a serial device server in transparent "
+     "mode: raw bytes, the far port fixed at the module's speed. On 127.0.0.1 unless ADDR is "
+     "given; port 0 takes a free one, told on stdout."},
+    {Face::Rfc2217, "rfc2217",
+     "Likewise, as a serial device server speaking Telnet COM-PORT-CONTROL (RFC 2217): the "
+     "client sets the far port's speed and the module hears only its own."},
+    {Face::ModbusTcp, "modbus-tcp",
+     "Likewise, as a Modbus TCP gateway: unit identifier = bus address, unit 0 a broadcast "
+     "never answered."},
+};
+
+std::unique_ptr<quarvex::sim::SimFace> makeFace(Face face, const quarvex::sim::ListenAddress &at)
+{
+    using namespace quarvex::sim;
+    switch (face) {
+    case Face::Tcp:
+        return std::make_unique<TcpLink>(TcpLink::Mode::Raw, at);
+    case Face::Rfc2217:
+        return std::make_unique<TcpLink>(TcpLink::Mode::Rfc2217, at);
+    case Face::ModbusTcp:
+        break;
+    }
+    return std::make_unique<ModbusGateway>(at);
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -81,15 +126,22 @@ int main(int argc, char *argv[])
 
     QCommandLineParser parser;
     parser.setApplicationDescription(
-        QStringLiteral("Virtual Quarvex driver module on a pseudo-terminal. Prints the device "
-                       "path on stdout, logs frames on stderr, reads commands on stdin "
-                       "(type 'help')."));
+        QStringLiteral("Virtual Quarvex driver module on a pseudo-terminal, or on TCP behind a "
+                       "serial device server or a Modbus TCP gateway. Prints the device path "
+                       "(or the port name, such as tcp://127.0.0.1:4001) on stdout, logs "
+                       "frames on stderr, reads commands on stdin (type 'help')."));
     parser.addHelpOption();
     parser.addVersionOption();
     const QCommandLineOption link(QStringLiteral("link"),
                                   QStringLiteral("Keep a symlink to the device at <path>."),
                                   QStringLiteral("path"));
     parser.addOption(link);
+    QList<QCommandLineOption> faceOptions;
+    for (const FaceOption &f : kFaces) {
+        faceOptions.append(QCommandLineOption(QLatin1String(f.name), QLatin1String(f.description),
+                                              QStringLiteral("[ADDR:]PORT")));
+        parser.addOption(faceOptions.last());
+    }
     QList<QCommandLineOption> options;
     for (const OptionCommand &o : kOptions) {
         options.append(QCommandLineOption(QLatin1String(o.name), QLatin1String(o.description),
@@ -98,7 +150,31 @@ int main(int argc, char *argv[])
     }
     parser.process(app);
 
+    std::unique_ptr<quarvex::sim::SimFace> face;
+    for (int i = 0; i < faceOptions.size(); ++i) {
+        if (!parser.isSet(faceOptions[i]))
+            continue;
+        quarvex::sim::ListenAddress at;
+        const QString value = parser.value(faceOptions[i]);
+        if (face || parser.isSet(link)) {
+            std::fprintf(stderr, "quarvex-sim: one of --link, --tcp, --rfc2217, --modbus-tcp\n");
+            return 2;
+        }
+        if (!at.parse(value)) {
+            std::fprintf(stderr, "quarvex-sim: --%s %s: not [ADDR:]PORT\n", kFaces[i].name,
+                         qPrintable(value));
+            return 2;
+        }
+        face = makeFace(kFaces[i].face, at);
+    }
+    if (!face) {
+        auto pty = std::make_unique<quarvex::sim::PtyLink>();
+        pty->setLinkPath(parser.value(link));
+        face = std::move(pty);
+    }
+
     quarvex::sim::SimController sim;
+    sim.setFace(std::move(face));
     quarvex::sim::SimConsole console(sim);
     for (int i = 0; i < options.size(); ++i) {
         if (!parser.isSet(options[i]))
@@ -113,7 +189,6 @@ int main(int argc, char *argv[])
             return 2;
         }
     }
-    sim.setLinkPath(parser.value(link));
 
     if (!routeSignals()) {
         std::perror("quarvex-sim: pipe");

@@ -20,7 +20,7 @@ QString PortSettings::describe() const
                                                          : QStringLiteral("other"));
 }
 
-PtyLink::PtyLink(QObject *parent) : QObject(parent) {}
+PtyLink::PtyLink(QObject *parent) : SimLink(parent) {}
 
 PtyLink::~PtyLink()
 {

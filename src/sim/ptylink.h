@@ -1,10 +1,6 @@
 #pragma once
 
-#include "portsettings.h"
-
-#include <QByteArray>
-#include <QObject>
-#include <QString>
+#include "simlink.h"
 
 class QSocketNotifier;
 
@@ -12,7 +8,7 @@ namespace quarvex::sim {
 
 // The module's end of the line: the master side of a pseudo-terminal whose slave the
 // client opens as its serial port, optionally reachable through a fixed symlink.
-class PtyLink : public QObject
+class PtyLink : public SimLink
 {
     Q_OBJECT
 
@@ -23,21 +19,17 @@ public:
     // Empty for no symlink.
     void setLinkPath(const QString &path) { m_linkPath = path; }
 
-    bool open(quint32 baud, QString *error);
+    bool open(quint32 baud, QString *error) override;
     // Like pulling the adapter: the slave's readers get a hang-up, the symlink goes.
-    void close();
-    bool isOpen() const { return m_master >= 0; }
-    QString path() const { return m_path; }
-    PortSettings portSettings() const;
+    void close() override;
+    bool isOpen() const override { return m_master >= 0; }
+    QString path() const override { return m_path; }
+    PortSettings portSettings() const override;
 
     // Bytes taken by the pty; fewer than given when its buffer is full.
-    int write(const QByteArray &bytes);
+    int write(const QByteArray &bytes) override;
     // What the client has written and received() has not handed over yet; never waits.
     QByteArray readAll();
-
-signals:
-    void received(const QByteArray &bytes);
-    void failed(const QString &reason);
 
 private:
     void onReadable();

@@ -1,5 +1,8 @@
 #include "simcontroller.h"
 
+#include "link/crc16.h"
+#include "modbusgateway.h"
+
 #include <QStringList>
 
 #include <algorithm>
@@ -45,23 +48,36 @@ SimController::SimController(QObject *parent) : QObject(parent)
         m_schedule.enqueue(QByteArray(int(bytes), m_chatterByte), now(), QString());
         armTxTimer();
     });
-    connect(&m_link, &PtyLink::received, this, &SimController::onReceived);
-    connect(&m_link, &PtyLink::failed, this,
-            [](const QString &why) { printLog(QStringLiteral("sim: pty: ") + why); });
+}
+
+void SimController::setFace(std::unique_ptr<SimFace> face)
+{
+    m_face = std::move(face);
+    m_link = qobject_cast<SimLink *>(m_face.get());
+    const auto log = [this](const QString &line) {
+        printLog(QStringLiteral("sim: %1: %2").arg(m_face->path(), line));
+    };
+    connect(m_face.get(), &SimFace::failed, this, log);
+    connect(m_face.get(), &SimFace::note, this, log);
+    if (m_link)
+        connect(m_link, &SimLink::received, this, &SimController::onReceived);
+    if (auto *gateway = qobject_cast<ModbusGateway *>(m_face.get()))
+        gateway->setExchange(
+            [this](const QByteArray &frame, qint64 *busyNs) { return exchange(frame, busyNs); });
 }
 
 bool SimController::plug(QString *error)
 {
     const SimModule &first = m_line.module(0);
-    if (!m_link.open(first.activeLineSpeed(), error))
+    if (!m_face->open(first.activeLineSpeed(), error))
         return false;
-    printOut(m_link.path());
+    printOut(m_face->path());
     if (m_line.count() > 1)
         printLog(QStringLiteral("sim: plugged in at %1, modules %2")
-                     .arg(m_link.path(), m_line.describe()));
+                     .arg(m_face->path(), m_line.describe()));
     else
         printLog(QStringLiteral("sim: plugged in at %1, module address %2 at %3 bit/s")
-                     .arg(m_link.path())
+                     .arg(m_face->path())
                      .arg(first.address())
                      .arg(first.activeLineSpeed()));
     return true;
@@ -69,7 +85,7 @@ bool SimController::plug(QString *error)
 
 void SimController::unplug()
 {
-    m_link.close();
+    m_face->close();
     m_framer.clear();
     m_schedule.clear();
     m_silenceTimer.stop();
@@ -80,7 +96,7 @@ void SimController::unplug()
 
 quint32 SimController::lineSpeed() const
 {
-    const PortSettings port = m_link.portSettings();
+    const PortSettings port = portSettings();
     return port.valid && m_line.hears(port.baud) ? port.baud : m_line.module(0).activeLineSpeed();
 }
 
@@ -97,7 +113,7 @@ void SimController::onReceived(const QByteArray &bytes)
     const QList<QByteArray> frames = m_framer.feed(bytes);
     for (const QByteArray &frame : frames) {
         handleFrame(frame, m_rxWireEndNs);
-        if (!m_link.isOpen())
+        if (!isPlugged())
             return;
     }
     if (m_framer.hasPending())
@@ -114,8 +130,19 @@ void SimController::onSilence()
 
 void SimController::handleFrame(const QByteArray &frame, qint64 endNs)
 {
+    const PortSettings port = portSettings();
+    const QList<TxPiece> pieces = hearFrame(frame, port);
+    const qint64 ready = endNs + m_faults.delayMs * kMs;
+    m_schedule.setBaud(port.baud);
+    for (const TxPiece &p : pieces)
+        m_schedule.enqueue(p.bytes, ready, withNote(QStringLiteral("tx ") + hex(p.bytes), p.note),
+                           p.chunk, p.gapMs * kMs);
+    armTxTimer();
+}
+
+QList<TxPiece> SimController::hearFrame(const QByteArray &frame, const PortSettings &port)
+{
     const QString rx = QStringLiteral("rx ") + hex(frame);
-    const PortSettings port = m_link.portSettings();
     if (!port.valid || !port.eightN1 || !m_line.hears(port.baud)) {
         // A module at another speed or framing would only see noise.
         const QString modules =
@@ -124,13 +151,13 @@ void SimController::handleFrame(const QByteArray &frame, qint64 endNs)
                 : QStringLiteral("module at %1-8N1").arg(m_line.module(0).activeLineSpeed());
         printLog(
             withNote(rx, QStringLiteral("ignored: port at %1, ").arg(port.describe()) + modules));
-        return;
+        return {};
     }
     if (m_faults.unplugAfter > 0 && ++m_requestsSinceArmed >= m_faults.unplugAfter) {
         m_faults.unplugAfter = 0;
         printLog(withNote(rx, QStringLiteral("unplugging")));
         unplug();
-        return;
+        return {};
     }
 
     m_chatterTimer.stop();
@@ -141,20 +168,36 @@ void SimController::handleFrame(const QByteArray &frame, qint64 endNs)
         m_chatterByte = o.reply.at(0);
         m_schedule.setBaud(port.baud);
         m_chatterTimer.start();
-        return;
+        return {};
     }
     const QList<TxPiece> pieces = shapeReply(o.reply, m_faults);
     if (!o.reply.isEmpty() && pieces.isEmpty())
         o.note = o.note.isEmpty() ? QStringLiteral("silent, reply lost")
                                   : o.note + QStringLiteral(", silent, reply lost");
     printLog(withNote(rx, o.note));
+    return pieces;
+}
 
-    const qint64 ready = endNs + m_faults.delayMs * kMs;
-    m_schedule.setBaud(port.baud);
-    for (const TxPiece &p : pieces)
-        m_schedule.enqueue(p.bytes, ready, withNote(QStringLiteral("tx ") + hex(p.bytes), p.note),
-                           p.chunk, p.gapMs * kMs);
-    armTxTimer();
+QByteArray SimController::exchange(const QByteArray &frame, qint64 *busyNs)
+{
+    const PortSettings port = portSettings();
+    const QList<TxPiece> pieces = hearFrame(frame, port);
+    // The gateway sends the request, then frames the reply as a master does: the first
+    // whole frame counts, a stray byte or a spoilt CRC is dropped, a second copy unread.
+    TxSchedule line(port.baud);
+    const qint64 heard = frame.size() * line.byteNs();
+    *busyNs = heard;
+    QByteArray reply;
+    for (const TxPiece &p : pieces) {
+        line.enqueue(p.bytes, heard + m_faults.delayMs * kMs, QString(), p.chunk, p.gapMs * kMs);
+        *busyNs = line.endNs();
+        const bool whole = reply.isEmpty() && crcHolds(p.bytes);
+        if (whole)
+            reply = p.bytes;
+        printLog(withNote(QStringLiteral("tx ") + hex(p.bytes),
+                          whole ? p.note : QStringLiteral("dropped by the gateway")));
+    }
+    return reply;
 }
 
 void SimController::onTxTimer()
@@ -162,9 +205,9 @@ void SimController::onTxTimer()
     QStringList finished;
     const QByteArray due = m_schedule.takeDue(now(), &finished);
     if (!due.isEmpty()) {
-        const int written = m_link.write(due);
+        const int written = m_link ? m_link->write(due) : int(due.size());
         if (written < due.size())
-            printLog(QStringLiteral("sim: pty full, %1 bytes lost").arg(due.size() - written));
+            printLog(QStringLiteral("sim: link full, %1 bytes lost").arg(due.size() - written));
     }
     for (const QString &line : finished)
         if (!line.isEmpty())

@@ -1,20 +1,23 @@
 #pragma once
 
 #include "faults.h"
-#include "ptylink.h"
 #include "requestframer.h"
 #include "simline.h"
+#include "simlink.h"
 #include "txschedule.h"
 
 #include <QElapsedTimer>
 #include <QObject>
 #include <QTimer>
 
+#include <memory>
+
 namespace quarvex::sim {
 
-// Puts the modules on the pty: frames requests, checks the client's line settings,
-// paces replies at the line speed and bends them by the armed faults. Standard output
-// carries device paths and status lines only; standard error gets one line per frame.
+// Puts the modules behind a face (a pty, a serial device server, a Modbus TCP gateway):
+// frames requests, checks the client's line settings, paces replies at the line speed
+// and bends them by the armed faults. Standard output carries device paths, port names
+// and status lines only; standard error gets one line per frame.
 class SimController : public QObject
 {
     Q_OBJECT
@@ -26,13 +29,14 @@ public:
     const SimLine &line() const { return m_line; }
     Faults &faults() { return m_faults; }
     const Faults &faults() const { return m_faults; }
-    void setLinkPath(const QString &path) { m_link.setLinkPath(path); }
+    // Where clients reach the modules; set once, before plug().
+    void setFace(std::unique_ptr<SimFace> face);
 
     bool plug(QString *error);
     void unplug();
-    bool isPlugged() const { return m_link.isOpen(); }
-    QString path() const { return m_link.path(); }
-    PortSettings portSettings() const { return m_link.portSettings(); }
+    bool isPlugged() const { return m_face && m_face->isOpen(); }
+    QString path() const { return m_face ? m_face->path() : QString(); }
+    PortSettings portSettings() const { return m_face ? m_face->portSettings() : PortSettings{}; }
 
     // Power cycle of one module: its stored line speed takes effect, a request half
     // heard is gone.
@@ -46,6 +50,11 @@ private:
     void onReceived(const QByteArray &bytes);
     void onSilence();
     void handleFrame(const QByteArray &frame, qint64 endNs);
+    // A whole request off the line: checked against the line settings, logged, acted on.
+    // The reply as the faults bend it; none when no module heard it or one pulled the plug.
+    QList<TxPiece> hearFrame(const QByteArray &frame, const PortSettings &port);
+    // A gateway's turn on the line, see ModbusGateway::Exchange.
+    QByteArray exchange(const QByteArray &frame, qint64 *busyNs);
     void onTxTimer();
     void armTxTimer();
 
@@ -56,7 +65,8 @@ private:
 
     SimLine m_line;
     Faults m_faults;
-    PtyLink m_link;
+    std::unique_ptr<SimFace> m_face;
+    SimLink *m_link = nullptr; // the face, when it hands over a byte stream
     RequestFramer m_framer;
     TxSchedule m_schedule;
     QElapsedTimer m_clock;

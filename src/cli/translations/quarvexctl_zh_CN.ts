@@ -100,8 +100,8 @@ find、address 和 set-address 使用发往地址 0 的读地址帧：一条总�
     </message>
     <message>
         <location filename="../invocation.cpp" line="124"/>
-        <source>Port name (ttyUSB0) or path (/dev/ttyUSB0, /dev/serial/by-id/..., a pty); also $QUARVEX_PORT.</source>
-        <translation>串口名（ttyUSB0）或路径（/dev/ttyUSB0、/dev/serial/by-id/…、伪终端）；也可用 $QUARVEX_PORT。</translation>
+        <source>port name (ttyUSB0) or path (/dev/ttyUSB0, /dev/serial/by-id/..., a pty), or across the network tcp://HOST:PORT (RTU over TCP), rfc2217://HOST:PORT (line speed set through the server), modbus-tcp://HOST[:PORT] (a gateway); also $QUARVEX_PORT. scan takes several: repeated or comma-separated</source>
+        <translation>串口名（ttyUSB0）或路径（/dev/ttyUSB0、/dev/serial/by-id/…、伪终端），或经网络：tcp://主机:端口（RTU over TCP）、rfc2217://主机:端口（经服务器设置波特率）、modbus-tcp://主机[:端口]（网关）；也可用 $QUARVEX_PORT。scan 可接多个端口：重复 -p 或以逗号分隔</translation>
     </message>
     <message>
         <location filename="../invocation.cpp" line="127"/>
@@ -432,6 +432,96 @@ motor 2      %4
         <location filename="../runner.cpp" line="577"/>
         <source>sent %1, answered %2, timeouts %3, CRC errors %4, exceptions %5; round trip min %6 / avg %7 / max %8 ms</source>
         <translation>发送 %1，应答 %2，超时 %3，CRC 错误 %4，异常 %5；往返 最小 %6 / 平均 %7 / 最大 %8 ms</translation>
+    </message>
+    <message>
+        <location filename="../invocation.cpp" line="0"/>
+        <source>only scan takes several ports</source>
+        <translation>只有 scan 可接多个端口</translation>
+    </message>
+    <message>
+        <location filename="../portwords.cpp" line="0"/>
+        <source>%1 is not a network port: use tcp://HOST:PORT, rfc2217://HOST:PORT or modbus-tcp://HOST[:PORT]</source>
+        <translation>%1 不是网络端口：请用 tcp://主机:端口、rfc2217://主机:端口 或 modbus-tcp://主机[:端口]</translation>
+    </message>
+    <message>
+        <location filename="../portwords.cpp" line="0"/>
+        <source>cannot connect to %1: connection refused</source>
+        <translation>无法连接 %1：连接被拒绝</translation>
+    </message>
+    <message>
+        <location filename="../portwords.cpp" line="0"/>
+        <source>cannot connect to %1: host not found</source>
+        <translation>无法连接 %1：找不到主机</translation>
+    </message>
+    <message>
+        <location filename="../portwords.cpp" line="0"/>
+        <source>cannot connect to %1: host unreachable (no connection within %2 s)</source>
+        <translation>无法连接 %1：主机不可达（%2 秒内未连上）</translation>
+    </message>
+    <message>
+        <location filename="../portwords.cpp" line="0"/>
+        <source>the connection to %1 was dropped</source>
+        <translation>与 %1 的连接已断开</translation>
+    </message>
+    <message>
+        <location filename="../portwords.cpp" line="0"/>
+        <source>%1 does not set the line speed (no RFC 2217 COM-PORT-CONTROL): use tcp:// for a server in transparent mode</source>
+        <translation>%1 不能设置波特率（不支持 RFC 2217 COM-PORT-CONTROL）：透明模式的服务器请用 tcp://</translation>
+    </message>
+    <message>
+        <location filename="../portwords.cpp" line="0"/>
+        <source>%1 did not acknowledge the line speed</source>
+        <translation>%1 未确认波特率</translation>
+    </message>
+    <message>
+        <location filename="../portwords.cpp" line="0"/>
+        <source>%1 sent bytes that are not Modbus TCP</source>
+        <translation>%1 发来的数据不是 Modbus TCP</translation>
+    </message>
+    <message>
+        <location filename="../runner.cpp" line="0"/>
+        <source>the address frames need a transparent link: use tcp:// or rfc2217://</source>
+        <translation>地址帧需要透明链路：请使用 tcp:// 或 rfc2217://</translation>
+    </message>
+    <message>
+        <location filename="../runner.cpp" line="0"/>
+        <source>%1: the line speed is the server&apos;s; scanning at that one only</source>
+        <translation>%1：波特率由服务器决定；只按该波特率扫描</translation>
+    </message>
+    <message>
+        <location filename="../runner.cpp" line="0"/>
+        <source>%1: the line speed is the server&apos;s; trying that one only</source>
+        <translation>%1：波特率由服务器决定；只试该波特率</translation>
+    </message>
+    <message>
+        <location filename="../runner.cpp" line="0"/>
+        <source>%1 unit %2 ...</source>
+        <translation>%1 单元 %2 …</translation>
+    </message>
+    <message>
+        <location filename="../runner.cpp" line="0"/>
+        <source>%1  the server&apos;s line speed  address %2</source>
+        <translation>%1  服务器的波特率  地址 %2</translation>
+    </message>
+    <message>
+        <location filename="../runner.cpp" line="0"/>
+        <source>scanning %1 ports ...</source>
+        <translation>正在扫描 %1 个端口 …</translation>
+    </message>
+    <message>
+        <location filename="../runner.cpp" line="0"/>
+        <source>address %1  the server&apos;s line speed</source>
+        <translation>地址 %1  服务器的波特率</translation>
+    </message>
+    <message>
+        <location filename="../runner.cpp" line="0"/>
+        <source>the server runs the line at %1 bit/s, not at the %2 chosen</source>
+        <translation>服务器把波特率设为 %1，与所选 %2 不符</translation>
+    </message>
+    <message>
+        <location filename="../runner.cpp" line="0"/>
+        <source>damaged replies at address %1  the server&apos;s line speed: %2</source>
+        <translation>地址 %1 的应答损坏  服务器的波特率：%2</translation>
     </message>
 </context>
 </TS>

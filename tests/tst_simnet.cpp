@@ -1,0 +1,231 @@
+// The virtual module on the network: its own faces (serial device server, raw and
+// RFC 2217; Modbus TCP gateway), ser2net in front of its pty, and libmodbus as a second,
+// independent Modbus TCP client. Everything on 127.0.0.1, at ports free at run time.
+#include "link/crc16.h"
+#include "link/mbap.h"
+#include "link/telnetcodec.h"
+#include "simprocess.h"
+
+#include <QTcpSocket>
+#include <QtTest>
+
+#include <memory>
+
+using quarvex::TelnetCodec;
+
+namespace {
+
+constexpr int kWaitMs = 5000;
+
+QByteArray hex(const QString &text)
+{
+    return QByteArray::fromHex(text.toLatin1());
+}
+
+// A client of one face: RTU frames (CRC added here) over raw TCP or Telnet, or MBAP as is.
+class FaceClient
+{
+public:
+    enum class Kind
+    {
+        Raw,
+        Telnet,
+        Mbap,
+    };
+
+    FaceClient(Kind kind, quint16 port) : m_kind(kind)
+    {
+        m_socket.connectToHost(QHostAddress::LocalHost, port);
+        if (m_kind == Kind::Telnet)
+            m_socket.write(m_codec.start());
+    }
+
+    bool connected() { return m_socket.waitForConnected(kWaitMs); }
+
+    // The request as the module gets it, for its log.
+    QByteArray send(const QByteArray &bytes)
+    {
+        if (m_kind == Kind::Mbap) {
+            m_socket.write(bytes);
+            const auto adus = quarvex::mbap::Stream().feed(bytes).adus;
+            return adus.isEmpty() ? QByteArray() : quarvex::mbap::toRtu(adus.first());
+        }
+        const QByteArray frame = quarvex::withCrc(bytes);
+        m_socket.write(m_kind == Kind::Telnet ? TelnetCodec::escape(frame) : frame);
+        return frame;
+    }
+
+    // The next n data bytes.
+    QByteArray take(int n)
+    {
+        (void)QTest::qWaitFor([&] { return pump(), m_data.size() >= n; }, kWaitMs);
+        const QByteArray got = m_data.left(n);
+        m_data.remove(0, got.size());
+        return got;
+    }
+
+    // Sets the far port's speed; the speed the server acknowledges, 0 for none.
+    quint32 setBaud(quint32 baud)
+    {
+        m_socket.write(m_codec.setBaudRate(baud));
+        quint32 ack = 0;
+        (void)QTest::qWaitFor(
+            [&] {
+                pump();
+                for (const TelnetCodec::Event &e : std::exchange(m_events, {}))
+                    if (e.kind == TelnetCodec::Event::ComPortCommand &&
+                        e.command == TelnetCodec::SetBaudRate)
+                        ack = e.number();
+                return ack != 0;
+            },
+            kWaitMs);
+        return ack;
+    }
+
+private:
+    void pump()
+    {
+        const QByteArray bytes = m_socket.readAll();
+        if (m_kind != Kind::Telnet) {
+            m_data += bytes;
+            return;
+        }
+        const TelnetCodec::Output out = m_codec.feed(bytes);
+        m_data += out.data;
+        m_events += out.events;
+        m_socket.write(out.reply);
+    }
+
+    Kind m_kind;
+    QTcpSocket m_socket;
+    TelnetCodec m_codec{TelnetCodec::Role::Client};
+    QByteArray m_data;
+    QVector<TelnetCodec::Event> m_events;
+};
+
+} // namespace
+
+class TestSimNet : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void faces_data();
+    void faces();
+    void libmodbusAgrees();
+};
+
+void TestSimNet::faces_data()
+{
+    // Steps: "> HEX" sends a request, "< HEX" is exactly the next data to come back
+    // (RTU without its CRC, added here; MBAP whole), "baud N" sets the far port's speed
+    // and wants it acknowledged, "quiet" waits until the module has heard the last
+    // request; whatever it sent back would come before the next "<".
+    QTest::addColumn<QString>("face");
+    QTest::addColumn<QStringList>("simArgs");
+    QTest::addColumn<QStringList>("steps");
+    const QStringList read{"> 0103 0000 0002", "< 010304 0000 2580"};
+    const QStringList ownSpeedOnly{"baud 9600",  "> 0020", "quiet",
+                                   "baud 19200", "> 0020", "< 002001"};
+    QTest::newRow("tcp: transparent read") << "tcp" << QStringList{} << read;
+    QTest::newRow("rfc2217: answers at its own speed only")
+        << "rfc2217" << QStringList{"--baud", "19200"} << ownSpeedOnly;
+    // Address 84's report ends in FF, which Telnet doubles.
+    QTest::newRow("rfc2217: FF in a reply")
+        << "rfc2217" << QStringList{"--address", "84"} << QStringList{"> 0020", "< 002054"};
+    QTest::newRow("modbus-tcp: read")
+        << "modbus-tcp" << QStringList{}
+        << QStringList{"> 0001 0000 0006 01 03 0000 0002", "< 0001 0000 0007 01 03 04 0000 2580"};
+    QTest::newRow("modbus-tcp: exception")
+        << "modbus-tcp" << QStringList{}
+        << QStringList{"> 0002 0000 0006 01 03 000d 0002", "< 0002 0000 0003 01 83 02"};
+    QTest::newRow("modbus-tcp: unit 0 never answered")
+        << "modbus-tcp" << QStringList{}
+        << QStringList{"> 0003 0000 0002 00 20", "quiet", "> 0004 0000 0006 01 03 0000 0001",
+                       "< 0004 0000 0005 01 03 02 0000"};
+    QTest::newRow("ser2net tcp: transparent read") << "ser2net-tcp" << QStringList{} << read;
+    QTest::newRow("ser2net rfc2217: answers at its own speed only")
+        << "ser2net-rfc2217" << QStringList{"--baud", "19200"} << ownSpeedOnly;
+}
+
+void TestSimNet::faces()
+{
+    QFETCH(QString, face);
+    QFETCH(QStringList, simArgs);
+    QFETCH(QStringList, steps);
+    const bool viaSer2net = face.startsWith(QLatin1String("ser2net-"));
+    if (viaSer2net)
+        QUARVEX_REQUIRE_SER2NET();
+    else
+        simArgs << QLatin1String("--") + face << QStringLiteral("0");
+    SimProcess sim(simArgs);
+    QVERIFY2(!sim.path().isEmpty(), "the module did not start");
+
+    std::unique_ptr<Ser2net> server;
+    quint16 port = sim.port();
+    if (viaSer2net) {
+        server = std::make_unique<Ser2net>(sim.path(), face.endsWith(QLatin1String("tcp"))
+                                                           ? Ser2net::Mode::Raw
+                                                           : Ser2net::Mode::Rfc2217);
+        QVERIFY2(server->isListening(), qPrintable(server->log()));
+        port = server->port();
+    }
+    const FaceClient::Kind kind = face == QLatin1String("modbus-tcp") ? FaceClient::Kind::Mbap
+                                  : face.endsWith(QLatin1String("rfc2217"))
+                                      ? FaceClient::Kind::Telnet
+                                      : FaceClient::Kind::Raw;
+    FaceClient client(kind, port);
+    QVERIFY(client.connected());
+
+    QByteArray heard;
+    for (const QString &step : steps) {
+        const QString arg = step.section(QLatin1Char(' '), 1).remove(QLatin1Char(' '));
+        if (step.startsWith(QLatin1Char('>'))) {
+            heard = client.send(hex(arg));
+        } else if (step.startsWith(QLatin1Char('<'))) {
+            const QByteArray want =
+                kind == FaceClient::Kind::Mbap ? hex(arg) : quarvex::withCrc(hex(arg));
+            QCOMPARE(client.take(int(want.size())).toHex(' '), want.toHex(' '));
+        } else if (step.startsWith(QLatin1String("baud"))) {
+            QCOMPARE(client.setBaud(arg.toUInt()), arg.toUInt());
+        } else {
+            QVERIFY2(sim.waitForReceived(heard, kWaitMs), qPrintable(step));
+        }
+    }
+}
+
+void TestSimNet::libmodbusAgrees()
+{
+#ifndef QUARVEX_LIBMODBUS_CHECK
+    if (qgetenv("CI") == "true")
+        QFAIL("built without libmodbus (scripts/install-deps.sh installs libmodbus-dev)");
+    QSKIP("built without libmodbus (libmodbus-dev)");
+#else
+    SimProcess sim({QStringLiteral("--modbus-tcp"), QStringLiteral("0")});
+    QVERIFY(sim.port() != 0);
+    // Each command on its own line from libmodbus: unit, function, register, count or value.
+    const QList<QPair<QString, QString>> exchanges{
+        {"1 read 0 12", "0000 2580 0000 2710 0000 0000 0000 0000 2710 0000 0000 0000"},
+        {"1 write 5 50", "ok"},
+        {"1 read 5 1", "0032"},
+        {"1 read 13 2", "Illegal data address"},
+        {"1 write 5 101", "Illegal data value"},
+        // Broadcast: the write is carried out, nothing comes back.
+        {"0 write 10 7", "no answer"},
+        {"1 read 10 1", "0007"},
+    };
+    QStringList args{QString::number(sim.port())};
+    QStringList expected;
+    for (const auto &e : exchanges) {
+        args << e.first;
+        expected << e.first + QStringLiteral(": ") + e.second;
+    }
+    QProcess check;
+    check.start(QStringLiteral(QUARVEX_LIBMODBUS_CHECK), args);
+    QVERIFY(check.waitForFinished(20000));
+    QCOMPARE(QString::fromLocal8Bit(check.readAllStandardOutput()).trimmed().split('\n'), expected);
+#endif
+}
+
+QTEST_GUILESS_MAIN(TestSimNet)
+#include "tst_simnet.moc"

@@ -1,0 +1,167 @@
+#include "link/crc16.h"
+#include "link/telnetcodec.h"
+#include "link/transport.h"
+
+#include <QSignalSpy>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QtTest>
+
+#include <memory>
+
+using namespace quarvex;
+
+namespace {
+
+QByteArray raw(const char *hex)
+{
+    return QByteArray::fromHex(hex);
+}
+
+// The far end on 127.0.0.1, a free port: takes one connection and keeps what it reads.
+class Peer
+{
+public:
+    Peer()
+    {
+        m_server.listen(QHostAddress::LocalHost, 0);
+        QObject::connect(&m_server, &QTcpServer::newConnection, [this] {
+            m_socket = m_server.nextPendingConnection();
+            QObject::connect(m_socket, &QTcpSocket::readyRead,
+                             [this] { onBytes(m_socket->readAll()); });
+        });
+    }
+    virtual ~Peer() = default;
+
+    QString url(const char *scheme) const
+    {
+        return QStringLiteral("%1://127.0.0.1:%2")
+            .arg(QLatin1String(scheme))
+            .arg(m_server.serverPort());
+    }
+    void send(const QByteArray &bytes) { m_socket->write(bytes); }
+    void hangUp() { m_socket->close(); }
+
+    QByteArray received;
+    QTcpSocket *m_socket = nullptr;
+
+protected:
+    virtual void onBytes(const QByteArray &bytes) { received += bytes; }
+
+private:
+    QTcpServer m_server;
+};
+
+// An RFC 2217 server that acknowledges every speed with the one it is told to.
+class TelnetPeer : public Peer
+{
+public:
+    explicit TelnetPeer(quint32 acknowledged) : m_acknowledged(acknowledged) {}
+    QByteArray data;
+    QList<int> dataAtSpeedRequest;
+    QByteArray escape(const QByteArray &bytes) const { return TelnetCodec::escape(bytes); }
+
+protected:
+    void onBytes(const QByteArray &bytes) override
+    {
+        received += bytes;
+        const TelnetCodec::Output out = m_codec.feed(bytes);
+        data += out.data;
+        for (const TelnetCodec::Event &e : out.events) {
+            if (e.kind == TelnetCodec::Event::ComPortAccepted)
+                send(raw("fffd2c"));
+            if (e.kind == TelnetCodec::Event::ComPortCommand &&
+                e.command == TelnetCodec::SetBaudRate) {
+                // Data that came with the request: sent before the acknowledgement.
+                dataAtSpeedRequest += int(data.size());
+                send(m_codec.setBaudRate(m_acknowledged));
+            }
+        }
+    }
+
+private:
+    TelnetCodec m_codec{TelnetCodec::Role::Server};
+    quint32 m_acknowledged;
+};
+
+// Opens an RFC 2217 port on the peer and waits until it is open.
+std::unique_ptr<Transport> openOn(const Peer &peer)
+{
+    std::unique_ptr<Transport> t(createTransport(peer.url("rfc2217")));
+    QSignalSpy opened(t.get(), &Transport::opened);
+    if (t->open(9600) == Transport::Opening::Pending)
+        opened.wait(10000);
+    return t;
+}
+
+} // namespace
+
+class tst_Transport : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void portNames();
+    void rfc2217SetsTheSpeedAndEscapes();
+    void rfc2217HoldsFramesUntilTheSpeedIsAcknowledged();
+};
+
+void tst_Transport::portNames()
+{
+    const struct
+    {
+        const char *name, *parsed; // scheme host port, or "invalid"
+    } rows[] = {
+        {"/dev/ttyUSB0", "0  0"},
+        {"TCP://192.168.1.20:4001", "1 192.168.1.20 4001"},
+        {"rfc2217://[::1]:2217", "2 ::1 2217"},
+        {"modbus-tcp://gw", "3 gw 502"},
+        {"tcp://gw", "invalid"},
+        {"tcp://:4001", "invalid"},
+        {"rfc2217://gw:70000", "invalid"},
+        {"tcp://gw:4001/x", "invalid"},
+    };
+    for (const auto &row : rows) {
+        const PortName p = parsePortName(QString::fromLatin1(row.name));
+        const QString parsed =
+            p.valid ? QStringLiteral("%1 %2 %3").arg(int(p.scheme)).arg(p.host).arg(p.port)
+                    : QStringLiteral("invalid");
+        QCOMPARE(parsed, QString::fromLatin1(row.parsed));
+    }
+}
+
+void tst_Transport::rfc2217SetsTheSpeedAndEscapes()
+{
+    TelnetPeer peer(19200);
+    const auto t = openOn(peer);
+    QVERIFY(t->isOpen());
+    // The server set another speed than asked; the window and quarvexctl say so.
+    QCOMPARE(t->actualLineSpeed(), quint32(19200));
+    QVERIFY(peer.received.contains(raw("fffa2c0100002580fff0")));
+    QVERIFY(peer.received.contains(raw("fffa2c0208fff0")));
+
+    const QByteArray request = withCrc(raw("01ff"));
+    t->write(request);
+    QTRY_COMPARE(peer.data.toHex(), request.toHex());
+    QSignalSpy ready(t.get(), &Transport::readyRead);
+    peer.send(peer.escape(raw("02ff03")));
+    QTRY_VERIFY(!ready.isEmpty());
+    QCOMPARE(t->readAll().toHex(), QByteArray("02ff03"));
+}
+
+void tst_Transport::rfc2217HoldsFramesUntilTheSpeedIsAcknowledged()
+{
+    TelnetPeer peer(9600);
+    const auto t = openOn(peer);
+    QVERIFY(t->isOpen());
+    QSignalSpy confirmed(t.get(), &Transport::lineSpeedConfirmed);
+    QVERIFY(t->setLineSpeed(1200));
+    t->write(withCrc(raw("0020")));
+    // Written in one go with the new speed, the frame still waits for its acknowledgement.
+    QTRY_COMPARE(confirmed.size(), 1);
+    QTRY_COMPARE(peer.data.toHex(), withCrc(raw("0020")).toHex());
+    QCOMPARE(peer.dataAtSpeedRequest, (QList<int>{0, 0}));
+}
+
+QTEST_GUILESS_MAIN(tst_Transport)
+#include "tst_transport.moc"
