@@ -44,8 +44,11 @@ int main(int argc, char *argv[])
                     QLatin1Char('\n'));
         // Each line is drawn before the next arrives, as at 11 lines a second.
         QCoreApplication::processEvents();
-        if ((i + 1) % 10000 == 0)
+        // Shown as it goes, also through a pipe.
+        if ((i + 1) % 10000 == 0) {
             std::printf("%6d lines: %ld MiB resident\n", i + 1, residentKiB() / 1024);
+            std::fflush(stdout);
+        }
     }
     QCoreApplication::processEvents();
     std::printf("%d lines of noise: resident %ld MiB (window alone %ld MiB), log %d lines\n", lines,

@@ -193,14 +193,17 @@ address and line speed over an RS-485 line (Modbus RTU).")
 
 # Declared by hand rather than by dpkg-shlibdeps, so the list is the same on every
 # build machine. Debian ships the platform plugins with libqt5gui5, but Qt 6 keeps
-# them in qt6-qpa-plugins, which libqt6gui6 only recommends.
+# them in qt6-qpa-plugins, which libqt6gui6 only recommends. Every text of the window
+# is Chinese: without a CJK face it is all boxes. Qt's own menus and dialogs follow the
+# user's language from Qt's translations.
 set(_qtv "${Qt${QUARVEX_QT}Core_VERSION_MAJOR}.${Qt${QUARVEX_QT}Core_VERSION_MINOR}")
+set(_cjk_font "fonts-wqy-microhei | fonts-noto-cjk")
 if(QUARVEX_QT STREQUAL "6")
     set(CPACK_DEBIAN_PACKAGE_DEPENDS
-        "libqt6core6 (>= ${_qtv}), libqt6gui6 (>= ${_qtv}), libqt6widgets6 (>= ${_qtv}), libqt6serialport6 (>= ${_qtv}), libqt6network6 (>= ${_qtv}), qt6-qpa-plugins, libstdc++6, libc6")
+        "libqt6core6 (>= ${_qtv}), libqt6gui6 (>= ${_qtv}), libqt6widgets6 (>= ${_qtv}), libqt6serialport6 (>= ${_qtv}), libqt6network6 (>= ${_qtv}), qt6-qpa-plugins, qt6-translations-l10n, ${_cjk_font}, libstdc++6, libc6")
 else()
     set(CPACK_DEBIAN_PACKAGE_DEPENDS
-        "libqt5core5a (>= ${_qtv}), libqt5gui5 (>= ${_qtv}) | libqt5gui5-gles (>= ${_qtv}), libqt5widgets5 (>= ${_qtv}), libqt5serialport5 (>= ${_qtv}), libqt5network5 (>= ${_qtv}), libstdc++6, libc6")
+        "libqt5core5a (>= ${_qtv}), libqt5gui5 (>= ${_qtv}) | libqt5gui5-gles (>= ${_qtv}), libqt5widgets5 (>= ${_qtv}), libqt5serialport5 (>= ${_qtv}), libqt5network5 (>= ${_qtv}), qttranslations5-l10n, ${_cjk_font}, libstdc++6, libc6")
 endif()
 
 include(CPack)

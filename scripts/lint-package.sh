@@ -1,14 +1,19 @@
 #!/bin/sh
 # Builds the Debian package from a build tree of its own and checks it the way a
 # distribution would: lintian, the desktop file, the AppStream metadata, the man pages.
-# Fails on any lintian tag but the ones the local maintainer address brings.
+# Fails on any lintian tag.
 set -eu
 cd "$(dirname "$0")/.."
 
 scripts/install-deps.sh build package lint
 build="${BUILD_DIR:-build-pkg}"
+# The build's default maintainer address is local on purpose (whoever publishes sets a
+# real one), and lintian rightly objects to it: check with a placeholder of the reserved
+# example.org domain instead, so any tag at all is a finding.
+maintainer="${QUARVEX_DEB_MAINTAINER:-Quarvex developers <quarvex@example.org>}"
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUARVEX_WERROR=ON \
-    -DQUARVEX_TESTS=OFF -DQUARVEX_BENCH=OFF -DCMAKE_EXPORT_COMPILE_COMMANDS=ON >/dev/null
+    -DQUARVEX_TESTS=OFF -DQUARVEX_BENCH=OFF -DCMAKE_EXPORT_COMPILE_COMMANDS=ON \
+    -DQUARVEX_DEB_MAINTAINER="$maintainer" >/dev/null
 cmake --build "$build" -j2
 
 out=$(mktemp -d)
@@ -33,12 +38,9 @@ lintian --pedantic -I --fail-on none "$deb" >"$out/lintian.txt" 2>"$out/lintian.
 }
 echo "lintian --pedantic -I:"
 sed 's/^/    /' "$out/lintian.txt"
-# The default maintainer address (QUARVEX_DEB_MAINTAINER) is local on purpose: whoever
-# publishes the package sets a real one, and both tags go. An override for a tag that
-# no longer fires only means the binary now shows its fortified calls.
-unexpected=$(grep -v -e '^[EWIP]: quarvex: bogus-mail-host ' \
-    -e '^[EWIP]: quarvex: bogus-mail-host-in-debian-changelog ' \
-    -e '^I: quarvex: unused-override hardening-no-fortify-functions ' \
+# An override for a tag that no longer fires only means the binary now shows its
+# fortified calls.
+unexpected=$(grep -v -e '^I: quarvex: unused-override hardening-no-fortify-functions ' \
     "$out/lintian.txt" || true)
 [ -z "$unexpected" ] || fail "lintian: unexpected tags"
 

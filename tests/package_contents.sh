@@ -1,11 +1,12 @@
 #!/bin/sh
 # Builds the Debian package of a build tree and checks what it would install.
-#   package_contents.sh CPACK BUILD_DIR QT_MAJOR
+#   package_contents.sh CPACK BUILD_DIR QT_MAJOR CLI_MAN_PAGES(yes|no)
 set -eu
 
 cpack=$1
 build=$2
 qt=$3
+cli_man_pages=$4
 
 command -v dpkg-deb >/dev/null 2>&1 || exit 77
 
@@ -45,6 +46,12 @@ depends=$(dpkg-deb -f "$deb" Depends)
 for lib in core gui widgets serialport network; do
     printf '%s\n' "$depends" | grep -Eq "(^|, )libqt${qt}${lib}${qt}a? " || fail "Depends lacks Qt $lib: $depends"
 done
+# The window's texts need a CJK face, Qt's own menus and dialogs its translations.
+printf '%s\n' "$depends" | grep -Eq "(^|, )fonts-wqy-microhei( \| [a-z0-9-]+)*(,|$)" ||
+    fail "Depends lacks a CJK font: $depends"
+[ "$qt" = 6 ] && translations=qt6-translations-l10n || translations=qttranslations5-l10n
+printf '%s\n' "$depends" | grep -Eq "(^|, )$translations(,|$)" ||
+    fail "Depends lacks $translations: $depends"
 
 # What lands on disk: the program, a launcher that names it and the icon, a 64 x 64 PNG.
 dpkg-deb -x "$deb" "$out/root"
@@ -63,7 +70,7 @@ grep -q "<launchable type=\"desktop-id\">$id.desktop</launchable>" "$root/usr/sh
 # Every program on the PATH has its page (the command-line ones need help2man).
 for program in "$root"/usr/bin/*; do
     name=$(basename "$program")
-    [ "$name" = quarvex ] || command -v help2man >/dev/null 2>&1 || continue
+    [ "$name" = quarvex ] || [ "$cli_man_pages" = yes ] || continue
     gzip -t "$root/usr/share/man/man1/$name.1.gz" 2>/dev/null || fail "no man page for $name"
 done
 gzip -t "$root/usr/share/doc/quarvex/changelog.gz" || fail "changelog.gz"

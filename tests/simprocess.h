@@ -63,27 +63,50 @@ public:
     }
 
     // Every frame received so far, as lowercase hex, notes dropped.
-    QStringList received()
-    {
-        m_stderr += m_process.readAllStandardError();
-        QStringList frames;
-        for (const QByteArray &line : m_stderr.split('\n'))
-            if (line.startsWith("rx "))
-                frames.append(QString::fromLatin1(line.mid(3).split(' ').first()));
-        return frames;
-    }
+    QStringList received() { return frames("rx "); }
+    // Every frame put on the line so far: logged once its last byte is written.
+    QStringList sent() { return frames("tx "); }
 
-    bool waitForReceived(const QByteArray &frame, int timeoutMs = 2000)
+    bool waitForReceived(const QByteArray &frame, int timeoutMs = kWaitMs)
     {
         const QString hex = QString::fromLatin1(frame.toHex());
         return QTest::qWaitFor([&] { return received().contains(hex); }, timeoutMs);
     }
+    bool waitForSent(const QByteArray &frame, int times = 1)
+    {
+        const QString hex = QString::fromLatin1(frame.toHex());
+        return QTest::qWaitFor([&] { return sent().count(hex) >= times; }, kWaitMs);
+    }
+    // Waits for the module's note that begins with `start` ("sim: restarted").
+    bool waitForNote(const QByteArray &start)
+    {
+        return QTest::qWaitFor(
+            [&] {
+                collect();
+                return m_stderr.startsWith(start) || m_stderr.contains('\n' + start);
+            },
+            kWaitMs);
+    }
 
 private:
+    // Bounds for what the module does on a machine busy with something else.
+    static constexpr int kWaitMs = 10000;
+
+    void collect() { m_stderr += m_process.readAllStandardError(); }
+    QStringList frames(const QByteArray &prefix)
+    {
+        collect();
+        QStringList hex;
+        for (const QByteArray &line : m_stderr.split('\n'))
+            if (line.startsWith(prefix))
+                hex.append(QString::fromLatin1(line.mid(prefix.size()).split(' ').first()));
+        return hex;
+    }
+
     QString stdoutLine()
     {
         while (!m_process.canReadLine())
-            if (!m_process.waitForReadyRead(2000))
+            if (!m_process.waitForReadyRead(kWaitMs))
                 return {};
         return QString::fromLocal8Bit(m_process.readLine()).trimmed();
     }

@@ -6,9 +6,14 @@
 #include <QJsonObject>
 #include <QSerialPort>
 #include <QTcpServer>
+#include <QTcpSocket>
 #include <QtTest>
 
 #include <functional>
+
+#ifdef Q_OS_UNIX
+#include <csignal>
+#endif
 
 namespace {
 
@@ -26,7 +31,7 @@ struct Result
 
 // meanwhile runs while the program does.
 Result ctl(const QStringList &args, const QByteArray &lang = "C.UTF-8",
-           const std::function<void()> &meanwhile = {})
+           const std::function<void(QProcess &)> &meanwhile = {})
 {
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -35,7 +40,7 @@ Result ctl(const QStringList &args, const QByteArray &lang = "C.UTF-8",
     p.setProcessEnvironment(env);
     p.start(QStringLiteral(QUARVEXCTL_PATH), args);
     if (meanwhile)
-        meanwhile();
+        meanwhile(p);
     Result r;
     if (!p.waitForFinished(20000)) {
         p.kill();
@@ -94,21 +99,29 @@ void tst_Cli::framesOnTheWire_data()
         QTest::newRow(name) << args.split(QLatin1Char(' ')) << frames;
     };
     const QString readAddress = frame("0020");
+    // A motor's alarm flag is read before anything is sent to it.
+    const QString alarm1 = frame("0103000c0001"), alarm2 = frame("0103000d0001");
     // Without -a the module is asked for its address first.
     row("read", QStringLiteral("read"), {readAddress, frame("01030000000e")});
     row("motor forward", QStringLiteral("-a 1 motor 1 forward 50"),
-        {frame("0110000400020400000032")});
+        {alarm1, frame("0110000400020400000032")});
     row("motor reverse", QStringLiteral("motor 2 reverse 100 -a 1"),
-        {frame("0110000900020400010064")});
-    row("motor stop", QStringLiteral("-a 1 motor 1 stop"), {frame("010600050000")});
-    row("motor brake", QStringLiteral("-a 1 motor 2 brake"), {frame("0106000b0001")});
+        {alarm2, frame("0110000900020400010064")});
+    row("motor stop", QStringLiteral("-a 1 motor 1 stop"), {alarm1, frame("010600050000")});
+    row("motor brake", QStringLiteral("-a 1 motor 2 brake"), {alarm2, frame("0106000b0001")});
+    row("motor release", QStringLiteral("-a 1 motor 2 release"), {alarm2, frame("0106000b0000")});
     row("motor frequency", QStringLiteral("-a 1 motor 2 frequency 1000"),
-        {frame("01100007000204000003e8")});
-    row("alarm clear", QStringLiteral("-a 1 alarm clear 2"), {frame("0106000d0000")});
+        {alarm2, frame("01100007000204000003e8")});
+    row("alarm clear, none standing", QStringLiteral("-a 1 alarm clear 2"), {alarm2});
     row("set-speed", QStringLiteral("-a 1 set-speed 115200"), {frame("011000000002040001c200")});
-    row("set-address", QStringLiteral("set-address 5"), {readAddress, frame("001005")});
-    row("set-address --force", QStringLiteral("set-address 5 --force"), {frame("001005")});
+    // The new address is read back.
+    row("set-address", QStringLiteral("set-address 5"),
+        {readAddress, frame("001005"), readAddress});
+    row("set-address --force", QStringLiteral("set-address 5 --force"),
+        {frame("001005"), readAddress});
     row("send", QStringLiteral("send 01 03 00 04 00 01"), {frame("010300040001")});
+    // Every module acts on it, none answers: sent once, not waited for.
+    row("broadcast", QStringLiteral("send 00 06 00 05 00 00"), {frame("000600050000")});
 }
 
 void tst_Cli::framesOnTheWire()
@@ -124,7 +137,7 @@ void tst_Cli::framesOnTheWire()
     const QJsonObject o = json(r.out);
     QVERIFY(!o.isEmpty());
     if (o.contains(QStringLiteral("request")))
-        QCOMPARE(o.value(QStringLiteral("request")).toString(), frames.last());
+        QVERIFY(frames.contains(o.value(QStringLiteral("request")).toString()));
 }
 
 void tst_Cli::readDecodesBothMotors()
@@ -156,6 +169,8 @@ void tst_Cli::outcomes_data()
     QTest::addColumn<int>("framesSent");  // -1: not counted
     QTest::addColumn<QByteArray>("lang");
     QTest::addColumn<bool>("holdPort");
+    QTest::addColumn<int>("signal"); // sent once the module has had `signalAfter` frames
+    QTest::addColumn<int>("signalAfter");
 
     struct Row
     {
@@ -165,26 +180,50 @@ void tst_Cli::outcomes_data()
         int frames;
         const char *lang = "C.UTF-8";
         bool hold = false;
+        int signal = 0, after = 0;
     };
     const char *const read = "line speed   9600 bit/s";
+    const char *const time = R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d\d\d(Z|[+-]\d\d:\d\d))";
+    const QByteArray watchJson =
+        QByteArray(R"(^(\{"address":1,[^\n]*"result":"reply","rtt_ms":[1-9][^\n]*)"
+                   R"("stored_line_speed":9600,"time":")") +
+        time +
+        R"("\}\n){2}\{"summary":\{"answered":2,"crc_errors":0,"cut_off":0,"exceptions":0,)"
+        R"("noise":0,"rtt_ms":\{"avg":[^}]*\},"sent":2,"timeouts":0\}\}\n$)";
+    const QByteArray watchCsv = QByteArray(R"(^time,result,rtt_ms,stored_line_speed,[^\n]*\n()") +
+                                time + R"(,no_reply,{12}\n){2}$)";
+    const QByteArray scanFromOne = R"(^\{"damaged":\[\],"modules":\[\{"address":1,)"
+                                   R"("line_speed":9600\}\]\}\n$)";
     const Row rows[] = {
         // Refused before anything is opened or sent.
         {"frequency out of range", "", "", "-a 1 motor 2 frequency 999", 1, "HZ must", "", 0},
         {"unknown line speed", "", "", "-b 9601 read", 1, "the line speed must be one of", "", 0},
         {"address out of range", "", "", "set-address 255", 1, "1-254", "", 0},
-        {"bad hex", "", "", "send 01 0", 1, "send needs a frame in hex", "", 0},
+        {"bad hex", "", "", "send 01 0 --json", 1, "send needs a frame in hex",
+         R"(^\{"error":\{"message":"send needs[^\n]*"status":1\}\}\n$)", 0},
         {"speed out of range, in Chinese", "", "", "motor 1 forward 101", 1, "速度应为0-100", "", 0,
          "zh_CN.UTF-8"},
+        {"the parser's own error, in Chinese", "", "", "--bogus", 1, "未知选项“bogus”", "", 0,
+         "zh_CN.UTF-8"},
+        {"help in Chinese on every line", "", "", "--help", 0, "",
+         R"(^(([^\n]*\p{Han}[^\n]*)?\n)+$)", 0, "zh_CN.UTF-8"},
         // The port will not open.
         {"no such port", "", "", "-p /dev/quarvex-none address", 2, "no such port", "", 0},
         {"port in use", "", "", "address", 2, "in use by another program", "", 0, "C.UTF-8", true},
         // The line misbehaves.
-        {"no reply", "--silent", "", "-a 1 -t 200 -r 2 read", 3, "no reply after 3 tries", "", 3},
+        {"no reply", "--silent", "", "-a 1 -t 200 -r 2 read --json", 3, "no reply after 3 tries",
+         R"(^\{"error":\{"message":"no reply after 3 tries","status":3\}\}\n$)", 3},
+        {"one module, bad CRC", "--bad-crc", "", "address", 3,
+         "a reply with a bad CRC: noise, a wrong speed, or two modules at once", "", 2},
+        // The line never falls quiet: the try still ends.
+        {"chattering line", "--chatter", "", "-a 1 -r 0 read", 3, "only noise on the line", "", 1},
+        // Past 1 KiB while the reply is under way: only the noise is let go.
+        {"noise, then the reply", "--baud 115200 --noise 1000", "", "-b 115200 -a 1 read", 0, "",
+         "line speed   115200 bit/s", 1},
         // Several modules answer the address request at once: their replies collide.
         {"find on a shared line", "--modules 3,7", "", "find", 3,
-         "a damaged reply to the address request: more than one module may be on this line; "
-         "use scan",
-         "", 2},
+         "two replies on top of each other: more than one module answers on this line; use scan",
+         "", -1},
         {"set-address on a shared line", "--modules 3,7", "", "set-address 5", 3,
          "the address was not changed", "", 2},
         {"exception", "", "", "send 01 03 00 20 00 01", 4,
@@ -196,23 +235,53 @@ void tst_Cli::outcomes_data()
         {"stale reply drained", "", "send 002009a806", "address", 0, "", "^bus address 1\n$", 1},
         {"find at the slow speed", "--baud 1200 --address 7", "", "find --json", 0, "",
          R"(^\{"address":7,"line_speed":1200,"port":"/)", -1},
+        // Slow modules and slow lines: -t is the wait for the reply to begin.
+        {"find, module answering after 60 ms", "--delay 60", "", "find --json", 0, "",
+         R"(^\{"address":1,"line_speed":9600,)", -1},
+        {"find, module answering after 400 ms", "--delay 400", "", "find --json", 0, "",
+         R"(^\{"address":1,"line_speed":9600,)", -1},
+        {"scan, module answering after 60 ms", "--delay 60", "", "scan --to 3 --json", 0, "",
+         scanFromOne.constData(), -1},
+        {"scan, module answering after 400 ms", "--delay 400", "", "scan --to 3 --json", 0, "",
+         scanFromOne.constData(), -1},
+        {"a long reply at 1200 bit/s", "--baud 1200", "", "-b 1200 -a 1 -t 300 -r 0 read", 0, "",
+         "line speed   1200 bit/s", 1},
+        {"no retry while the reply comes", "--delay 975", "", "-a 1 read", 0, "", read, 1},
+        // Writes checked against what the module will do.
+        {"motor while its alarm stands", "", "alarm 1", "motor 1 forward 50", 6,
+         "not applied: the over-current alarm of motor 1 stands", "", 2},
+        {"alarm clear while it stands", "", "alarm 2", "alarm clear 2", 0, "",
+         "^alarm of motor 2 cleared", 3},
+        {"alarm clear, none standing", "", "", "alarm clear 1", 0, "",
+         "^no alarm stood on motor 1; nothing changed\n$", 2},
+        {"set-address at another address than -a", "", "", "-a 3 set-address 5", 6,
+         "the module answering is at bus address 1, not 3; the address was not changed", "", 1},
+        {"stored speed beside the link's", "", "set 01 0x4b00", "read", 0, "",
+         R"(line speed   19200 bit/s stored, takes effect after a restart \(the link runs at )"
+         R"(9600\))",
+         2},
         {"watch counts its polls", "", "", "watch --count 2 --interval 0 --json", 0, "",
-         R"(^(\{"address":1,"line_speed":9600,[^\n]*"rtt_ms":[1-9][^\n]*\n){2})"
-         R"(\{"summary":\{"answered":2,"crc_errors":0,"exceptions":0,"rtt_ms":\{"avg":[^}]*\},)"
-         R"("sent":2,"timeouts":0\}\}\n$)",
-         3},
+         watchJson.constData(), 3},
+        {"watch records failed polls", "--silent", "",
+         "-a 1 -t 50 watch --count 2 --interval 0 --csv", 3, "no replies, so no round trip",
+         watchCsv.constData(), 2},
+        {"watch ends with its summary on SIGTERM", "", "", "-a 1 watch --interval 0", 0, "",
+         "\nsent [0-9]+, answered [0-9]+", -1, "C.UTF-8", false, SIGTERM, 3},
         // One try per silent address, a second one for a damaged reply; the module logs
         // requests at a speed it does not listen at too.
         {"scan, one module at another speed", "--modules 3,4,5@19200", "",
          "scan --from 3 --to 5 --all-speeds --json", 0, "",
          R"(^\{"damaged":\[\],"modules":\[\{"address":3,"line_speed":9600\},)"
          R"(\{"address":4,"line_speed":9600\},\{"address":5,"line_speed":19200\}\]\}\n$)",
-         27},
+         -1},
         {"scan, two modules at one address", "--modules 2,2,3", "", "scan --from 1 --to 3 --json",
          0, "",
-         R"(^\{"damaged":\[\{"address":2,"line_speed":9600\}\],)"
+         R"(^\{"damaged":\[\{"address":2,"damage":"bad_crc","line_speed":9600\}\],)"
          R"("modules":\[\{"address":3,"line_speed":9600\}\]\}\n$)",
-         4},
+         -1},
+        {"scan, damaged replies only", "--bad-crc", "", "scan --to 2", 3,
+         "no valid reply, only damaged ones", "^damaged replies at address 1  9600 bit/s: a reply",
+         -1},
         {"scan, empty line", "--silent", "", "scan --from 1 --to 5 --json", 5, "",
          R"(^\{"damaged":\[\],"modules":\[\]\}\n$)", 5},
         // Across the network; the module's face stands in for the server.
@@ -220,9 +289,13 @@ void tst_Cli::outcomes_data()
          "find --json", 0, "the line speed is the server's; trying that one only",
          R"(^\{"address":1,"line_speed":null,"port":"tcp://)", 1},
         {"address frames refused over modbus-tcp", "--modbus-tcp 127.0.0.1:0", "", "read", 1,
-         "the address frames need a transparent link: use tcp:// or rfc2217://", "", 0},
+         "the address frames need a transparent link: use tcp:// or rfc2217://", "", -1},
         {"find over modbus-tcp by unit", "--modbus-tcp 127.0.0.1:0 --address 3", "", "find --json",
-         0, "", R"(^\{"address":3,"line_speed":9600,"port":"modbus-tcp://)", 3},
+         0, "", R"(^\{"address":3,"line_speed":9600,"port":"modbus-tcp://)", -1},
+        {"scan interrupted", "--modules 1,2", "", "scan --json", 130, "interrupted",
+         R"(^\{"damaged":\[\],"interrupted":true,"modules":\[\{"address":1,"line_speed":9600\},)"
+         R"(\{"address":2,"line_speed":9600\}\]\}\n$)",
+         -1, "C.UTF-8", false, SIGINT, 4},
     };
     const auto words = [](const char *s) {
         return QString::fromUtf8(s).split(QLatin1Char(' '), Qt::SkipEmptyParts);
@@ -230,7 +303,7 @@ void tst_Cli::outcomes_data()
     for (const Row &r : rows)
         QTest::newRow(r.name) << words(r.sim) << QByteArray(r.before) << words(r.args) << r.status
                               << QString::fromUtf8(r.message) << QString::fromUtf8(r.output)
-                              << r.frames << QByteArray(r.lang) << r.hold;
+                              << r.frames << QByteArray(r.lang) << r.hold << r.signal << r.after;
 }
 
 void tst_Cli::outcomes()
@@ -244,22 +317,53 @@ void tst_Cli::outcomes()
     QFETCH(int, framesSent);
     QFETCH(QByteArray, lang);
     QFETCH(bool, holdPort);
+    QFETCH(int, signal);
+    QFETCH(int, signalAfter);
     SimProcess sim(simArgs);
     QSerialPort other(sim.path());
     if (holdPort)
         QVERIFY(other.open(QIODevice::ReadWrite));
-    if (!before.isEmpty()) {
+    if (before.startsWith("send ")) {
+        // On the line, whole, before the program opens the port.
         sim.command(before);
-        QTest::qWait(100); // on the line before the program opens the port
+        QVERIFY(sim.waitForSent(QByteArray::fromHex(before.mid(5))));
+    } else if (!before.isEmpty()) {
+        sim.command(before);
+        QVERIFY(!sim.status().isEmpty()); // answered in turn: the command is done
     }
-    const Result r = ctl(QStringList{QStringLiteral("-p"), sim.path()} + args, lang);
+    const auto meanwhile = [&](QProcess &p) {
+        if (!signal)
+            return;
+        QVERIFY(QTest::qWaitFor([&] { return sim.received().size() >= signalAfter; }, 10000));
+#ifdef Q_OS_UNIX
+        ::kill(pid_t(p.processId()), signal);
+#endif
+    };
+    const Result r = ctl(QStringList{QStringLiteral("-p"), sim.path()} + args, lang, meanwhile);
     QVERIFY2(r.err.contains(message), qPrintable(r.err));
     QVERIFY2(QString::fromUtf8(r.out).contains(QRegularExpression(output)), r.out.constData());
     QCOMPARE(r.status, status);
-    // Anything late would have reached the module by the time the next command does.
-    QTest::qWait(50);
-    if (framesSent >= 0)
-        QCOMPARE(sim.received().size(), framesSent);
+    if (framesSent >= 0) {
+        // All the program wrote is ahead of this on the line: once the module has logged
+        // it, it has logged them all.
+        const QByteArray marker = quarvex::withCrc(QByteArray::fromHex("630300000001"));
+        const QUrl server(sim.path()); // the module's tcp:// face, or its pty
+        QTcpSocket socket;
+        QIODevice *line = &other;
+        if (server.scheme() == QLatin1String("tcp")) {
+            // The server takes one client at a time: the program's must have gone.
+            QVERIFY(sim.waitForNote("sim: " + sim.path().toUtf8() + ": client gone"));
+            socket.connectToHost(server.host(), quint16(server.port()));
+            QVERIFY(socket.waitForConnected(5000));
+            line = &socket;
+        } else {
+            QVERIFY(other.isOpen() || other.open(QIODevice::ReadWrite));
+        }
+        line->write(marker);
+        QVERIFY(line->waitForBytesWritten(1000));
+        QVERIFY(sim.waitForReceived(marker, 10000));
+        QCOMPARE(sim.received().size() - 1, framesSent);
+    }
 }
 
 void tst_Cli::reportedAddressRefused()
@@ -268,7 +372,7 @@ void tst_Cli::reportedAddressRefused()
     SimProcess sim({QStringLiteral("--silent")});
     const QStringList args{QStringLiteral("-p"), sim.path(), QStringLiteral("-t"),
                            QStringLiteral("10000"), QStringLiteral("read")};
-    const Result r = ctl(args, "C.UTF-8", [&] {
+    const Result r = ctl(args, "C.UTF-8", [&](QProcess &) {
         QVERIFY(sim.waitForReceived(quarvex::withCrc(QByteArray::fromHex("0020")), 5000));
         sim.command("send " + frame("002000").toLatin1());
     });
@@ -305,7 +409,7 @@ void tst_Cli::networkFailures()
     SimProcess sim({QStringLiteral("--tcp"), QStringLiteral("127.0.0.1:0")});
     const Result r =
         ctl(QStringList{QStringLiteral("-p"), port.isEmpty() ? sim.path() : port} + args, "C.UTF-8",
-            [&] {
+            [&](QProcess &) {
                 if (dropWhileOpen) {
                     QVERIFY(sim.waitForReceived(quarvex::withCrc(QByteArray::fromHex("0020"))));
                     sim.command("quit");

@@ -46,6 +46,7 @@ private slots:
         row("m2 reverse 100 at 2", Command::Motor2Reverse, 2, 100, "02100009000204 00010064 6caa");
         row("m2 stop", Command::Motor2Stop, 1, 0, "0106000a0000 a9c8");
         row("m2 brake at 254", Command::Motor2Brake, 254, 0, "fe06000b0001 2dc7");
+        row("m2 release", Command::Motor2Release, 1, 0, "0106000b0000 f808");
         row("m2 freq 1000", Command::Motor2Frequency, 1, 1000, "01100007000204 000003e8 b2f7");
         row("write address 5", Command::WriteAddress, 5, 0, "001005 bc03");
         row("read all", Command::ReadAll, 1, 0, "01030000000c 45cf");

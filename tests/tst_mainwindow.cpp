@@ -6,8 +6,8 @@
 
 #include <QSerialPort>
 
-#include <utility>
 #include <QtTest>
+#include <utility>
 
 namespace {
 
@@ -93,7 +93,11 @@ void tst_MainWindow::logOrderCeilingAndSave()
     QVERIFY2(saved.first().contains(QStringLiteral("波特率：9600")), qPrintable(saved.first()));
     QCOMPARE(saved.mid(1), (QStringList{QStringLiteral("<b>typed</b> & more"), "one", "two",
                                         QStringLiteral("发送--->00200068"), ""}));
+    // The log then says where it went; a failed save adds nothing.
+    const QString savedLine = QStringLiteral("日志已保存：") + QDir::toNativeSeparators(path);
+    QCOMPARE(r.lines().mid(0, 2), (QStringList{savedLine, QStringLiteral("发送--->00200068")}));
     QVERIFY(!r.w.saveLog(dir.filePath(QStringLiteral("missing/log.txt"))));
+    QCOMPARE(r.lines().first(), savedLine);
 
     // Past the ceiling the oldest lines go, drawn ones included.
     r.w.show();
@@ -101,7 +105,7 @@ void tst_MainWindow::logOrderCeilingAndSave()
     r.w.setLogLimit(2);
     r.w.appendLog(QStringLiteral("three\n"));
     QTest::qWait(20);
-    QCOMPARE(r.log(), QStringLiteral("three\n发送--->00200068\n"));
+    QCOMPARE(r.log(), QStringLiteral("three\n") + savedLine + QLatin1Char('\n'));
     r.click("btnClear");
     QTest::qWait(20);
     r.w.appendLog(QStringLiteral("four\n"));
@@ -134,8 +138,9 @@ void tst_MainWindow::openReportClose()
     QVERIFY(r.answerAddress(1)); // a second report leaves the controls enabled
 
     // Half a reply still waiting for the quiet time is logged, not lost, on closing.
+    QSignalSpy read(r.w.findChild<QSerialPort *>(), &QSerialPort::readyRead);
     r.pty.write(fromHex("0020"));
-    QTest::qWait(10);
+    QVERIFY(read.wait());
     r.click("btnOpen");
     QVERIFY(r.isClosed());
     QCOMPARE(r.lines().first(), replyLine(fromHex("0020")));
@@ -149,8 +154,14 @@ void tst_MainWindow::openReportClose()
     QCOMPARE(r.log(), log);
     QCOMPARE(r.readAll(), QByteArray());
 
-    QVERIFY(r.open()); // reopening asks again, controls still locked
+    // Reopening asks again, controls still locked; a driver that ran the line at
+    // another speed than the chosen one is told before the request goes.
+    r.w.setLineSpeedReadBack([](const quarvex::Transport &) { return 9000u; });
+    QVERIFY(r.open());
     QCOMPARE(r.enabledControls(), 0);
+    QCOMPARE(r.lines().mid(0, 2),
+             (QStringList{QStringLiteral("发送--->00200068"),
+                          QStringLiteral("串口实际波特率：9000，与所选不符")}));
 }
 
 void tst_MainWindow::repliesAreFramedAndDecoded_data()
@@ -312,12 +323,14 @@ void tst_MainWindow::boxesAreJudgedByTheirValidators()
     r.setText(qPrintable(box), text);
     r.get<QPushButton>("btnOpen")->setFocus();
     r.click(qPrintable(button));
-    QTest::qWait(50);
-    const QByteArray sent = r.readAll();
     if (outcome.at(0).isDigit()) {
-        QCOMPARE(sent, quarvex::withCrc(fromHex(outcome.toLatin1())));
+        const QByteArray frame = quarvex::withCrc(fromHex(outcome.toLatin1()));
+        QByteArray sent;
+        QVERIFY(QTest::qWaitFor([&] { return (sent += r.readAll()).size() >= frame.size(); }));
+        QCOMPARE(sent, frame);
     } else {
-        QCOMPARE(sent, QByteArray());
+        QTest::qWait(50);
+        QCOMPARE(r.readAll(), QByteArray());
         QCOMPARE(r.lines().first(), QStringLiteral("输入无效：") + outcome);
         QCOMPARE(r.w.focusWidget(), r.get(qPrintable(box)));
     }

@@ -80,8 +80,14 @@ private slots:
                 items << box->itemText(i);
             QCOMPARE(items.join(' '), "1200 2400 4800 9600 14400 19200 57600 115200 128000");
         }
-        // Editable, so a device path the scan does not list can be typed in.
-        QVERIFY(r.get<QComboBox>("comboPort")->isEditable());
+        // Editable, so a device path the scan does not list can be typed in; one longer
+        // than the box shows whole in its tooltip.
+        auto *port = r.get<QComboBox>("comboPort");
+        QVERIFY(port->isEditable());
+        const QString longPath =
+            QStringLiteral("/dev/serial/by-id/usb-RS485_Adapter_A10K3B7Z-if00");
+        port->setEditText(longPath);
+        QCOMPARE(port->toolTip(), longPath);
         QCOMPARE(r.w.windowTitle(), QStringLiteral("Zarnith"));
         QCOMPARE(r.get<QMenu>("menu")->actions(), QList<QAction *>{r.get<QAction>("actionAaa")});
     }

@@ -1,3 +1,4 @@
+#include "cli/strategy.h"
 #include "link/crc16.h"
 #include "link/pairing.h"
 #include "link/trytiming.h"
@@ -49,6 +50,8 @@ private slots:
     void damage();
     void timing_data();
     void timing();
+    void rewind_data();
+    void rewind();
 };
 
 void tst_Pairing::pairs_data()
@@ -69,34 +72,47 @@ void tst_Pairing::pairs_data()
 
     const int in = Pairing::Incomplete, ok = Pairing::Complete, ex = Pairing::Exception,
               late = Pairing::Late;
-    QTest::newRow("complete read") << kReadTwo << kReadTwoReply << ok << 0 << 9 << 0 << 0 << QByteArray() << 0 << -1 << false << 0;
-    QTest::newRow("nothing yet") << kReadTwo << QByteArray() << in << 0 << 0 << 0 << 0 << QByteArray() << 0 << -1 << false << 0;
-    QTest::newRow("short by one") << kReadTwo << kReadTwoReply.left(8) << in << 0 << 0 << 0 << 0 << QByteArray() << 0 << -1 << false << 0;
-    QTest::newRow("stray then valid")
-        << kReadTwo << raw("ff") + kReadTwoReply << ok << 1 << 9 << 1 << 0 << QByteArray() << 0 << -1 << false << 0;
+    QTest::newRow("complete read") << kReadTwo << kReadTwoReply << ok << 0 << 9 << 0 << 0
+                                   << QByteArray() << 0 << -1 << false << 0;
+    QTest::newRow("nothing yet") << kReadTwo << QByteArray() << in << 0 << 0 << 0 << 0
+                                 << QByteArray() << 0 << -1 << false << 0;
+    QTest::newRow("short by one") << kReadTwo << kReadTwoReply.left(8) << in << 0 << 0 << 0 << 0
+                                  << QByteArray() << 0 << -1 << false << 0;
+    QTest::newRow("stray then valid") << kReadTwo << raw("ff") + kReadTwoReply << ok << 1 << 9 << 1
+                                      << 0 << QByteArray() << 0 << -1 << false << 0;
     QTest::newRow("stray equal to the address")
-        << kReadTwo << raw("01") + kReadTwoReply << ok << 1 << 9 << 1 << 0 << QByteArray() << 0 << -1 << false << 0;
-    QTest::newRow("exception") << kReadTwo << frame("018302") << ex << 0 << 5 << 0 << 0 << QByteArray() << 0 << -1 << false << 0;
-    QTest::newRow("wrong address") << kReadTwo << frame("02030400002580") << in << 0 << 0 << 9 << 0 << QByteArray() << 0 << -1 << false << 0;
-    QTest::newRow("wrong function") << kReadTwo << frame("010600060001") << in << 0 << 0 << 8 << 0 << QByteArray() << 0 << -1 << false << 0;
+        << kReadTwo << raw("01") + kReadTwoReply << ok << 1 << 9 << 1 << 0 << QByteArray() << 0
+        << -1 << false << 0;
+    QTest::newRow("exception") << kReadTwo << frame("018302") << ex << 0 << 5 << 0 << 0
+                               << QByteArray() << 0 << -1 << false << 0;
+    QTest::newRow("wrong address") << kReadTwo << frame("02030400002580") << in << 0 << 0 << 9 << 0
+                                   << QByteArray() << 0 << -1 << false << 0;
+    QTest::newRow("wrong function") << kReadTwo << frame("010600060001") << in << 0 << 0 << 8 << 0
+                                    << QByteArray() << 0 << -1 << false << 0;
     QTest::newRow("late reply to an earlier request")
-        << kReadTwo << kAddressReport + kReadTwoReply << ok << 5 << 9 << 5 << 0 << QByteArray() << 0 << -1 << false << 0;
+        << kReadTwo << kAddressReport + kReadTwoReply << ok << 5 << 9 << 5 << 0 << QByteArray() << 0
+        << -1 << false << 0;
     QTest::newRow("bad crc") << kReadTwo << kReadTwoReply.left(8) + raw("00") << in << 0 << 0 << 9
                              << 1 << QByteArray() << 0 << -1 << false << 0;
     QTest::newRow("byte count claims more than was asked")
-        << kReadTwo << frame("0103ff00002580") << in << 0 << 0 << 9 << 0 << QByteArray() << 0 << -1 << false << 0;
-    QTest::newRow("echo with another value")
-        << kBrake << frame("010600060000") << in << 0 << 0 << 8 << 0 << QByteArray() << 0 << -1 << false << 0;
-    QTest::newRow("echo") << kBrake << kBrake << ok << 0 << 8 << 0 << 0 << QByteArray() << 0 << -1 << false << 0;
-    QTest::newRow("write registers reply")
-        << kRun << frame("011000040002") << ok << 0 << 8 << 0 << 0 << QByteArray() << 0 << -1 << false << 0;
-    QTest::newRow("address report") << kReadAddress << kAddressReport << ok << 0 << 5 << 0 << 0 << QByteArray() << 0 << -1 << false << 0;
-    QTest::newRow("address changed")
-        << frame("001005") << raw("0010007c") << ok << 0 << 4 << 0 << 0 << QByteArray() << 0 << -1 << false << 0;
+        << kReadTwo << frame("0103ff00002580") << in << 0 << 0 << 9 << 0 << QByteArray() << 0 << -1
+        << false << 0;
+    QTest::newRow("echo with another value") << kBrake << frame("010600060000") << in << 0 << 0 << 8
+                                             << 0 << QByteArray() << 0 << -1 << false << 0;
+    QTest::newRow("echo") << kBrake << kBrake << ok << 0 << 8 << 0 << 0 << QByteArray() << 0 << -1
+                          << false << 0;
+    QTest::newRow("write registers reply") << kRun << frame("011000040002") << ok << 0 << 8 << 0
+                                           << 0 << QByteArray() << 0 << -1 << false << 0;
+    QTest::newRow("address report") << kReadAddress << kAddressReport << ok << 0 << 5 << 0 << 0
+                                    << QByteArray() << 0 << -1 << false << 0;
+    QTest::newRow("address changed") << frame("001005") << raw("0010007c") << ok << 0 << 4 << 0 << 0
+                                     << QByteArray() << 0 << -1 << false << 0;
     QTest::newRow("partial reply after garbage waits at its start")
-        << kReadTwo << raw("ffee") + kReadTwoReply.left(4) << in << 0 << 0 << 2 << 0 << QByteArray() << 0 << -1 << false << 0;
+        << kReadTwo << raw("ffee") + kReadTwoReply.left(4) << in << 0 << 0 << 2 << 0 << QByteArray()
+        << 0 << -1 << false << 0;
     QTest::newRow("unknown function: only an exception pairs")
-        << frame("014100") << frame("01c101") << ex << 0 << 5 << 0 << 0 << QByteArray() << 0 << -1 << false << 0;
+        << frame("014100") << frame("01c101") << ex << 0 << 5 << 0 << 0 << QByteArray() << 0 << -1
+        << false << 0;
     // A slow module's reply lands in the next probe's try.
     QTest::newRow("late reply of the address asked before")
         << kReadTwoAt2 << kReadTwoReply << late << 0 << 9 << 0 << 0 << kReadTwo << 0 << 0 << false
@@ -116,9 +132,8 @@ void tst_Pairing::pairs_data()
     QTest::newRow("over 1 KiB of noise, then a reply")
         << kReadTwo << kNoise + kReadTwoReply << ok << 1100 << 9 << 1100 << 0 << QByteArray() << 0
         << -1 << false << 0;
-    QTest::newRow("under 1 KiB of noise kept")
-        << kReadTwo << kNoise.left(100) << in << 0 << 0 << 100 << 0 << QByteArray() << 0 << -1
-        << false << 0;
+    QTest::newRow("under 1 KiB of noise kept") << kReadTwo << kNoise.left(100) << in << 0 << 0
+                                               << 100 << 0 << QByteArray() << 0 << -1 << false << 0;
 }
 
 void tst_Pairing::pairs()
@@ -211,8 +226,8 @@ void tst_Pairing::timing_data()
     QTest::newRow("9600: first byte") << 9600 << 1000 << 33 << -1 << 0 << 1010;
     QTest::newRow("9600: never pulled in") << 9600 << 1000 << 33 << 100 << 32 << 1010;
     QTest::newRow("9600: pushed back") << 9600 << 1000 << 33 << 1000 << 30 << 1055;
-    QTest::newRow("9600: a line that never goes quiet") << 9600 << 1000 << 33 << 100000 << 1
-                                                        << 1068;
+    QTest::newRow("9600: a line that never goes quiet")
+        << 9600 << 1000 << 33 << 100000 << 1 << 1068;
     QTest::newRow("128000: probe") << 128000 << 45 << 9 << -1 << 0 << 46;
     QTest::newRow("128000: rest") << 128000 << 45 << 9 << 40 << 8 << 62;
 }
@@ -232,6 +247,32 @@ void tst_Pairing::timing()
     QCOMPARE(retryAtMs(end, end - 1, quint32(baud)), end - 1 + gapMs(quint32(baud)));
     QCOMPARE(retryAtMs(end, end + 100000, quint32(baud)),
              end + wireMs(kLongestReply, quint32(baud)) + gapMs(quint32(baud)));
+}
+
+// scan --from 3 --to 5 at two speeds.
+void tst_Pairing::rewind_data()
+{
+    QTest::addColumn<int>("speed");
+    QTest::addColumn<int>("address");
+    QTest::addColumn<int>("late");
+    QTest::addColumn<int>("toSpeed");
+    QTest::addColumn<int>("toAddress");
+    QTest::newRow("the address before") << 0 << 4 << 3 << 0 << 3;
+    QTest::newRow("a later one spoilt this probe too") << 1 << 3 << 4 << 0 << 4;
+    QTest::newRow("at the first speed") << 0 << 3 << 4 << 0 << 3;
+    QTest::newRow("while listening at the end") << 2 << 6 << 5 << 1 << 5;
+}
+
+void tst_Pairing::rewind()
+{
+    QFETCH(int, speed);
+    QFETCH(int, address);
+    QFETCH(int, late);
+    QFETCH(int, toSpeed);
+    QFETCH(int, toAddress);
+    const cli::ScanPlace p = cli::rewindAfterLate({speed, address}, late, 2, 3, 5);
+    QCOMPARE(p.speedIndex, toSpeed);
+    QCOMPARE(p.address, toAddress);
 }
 
 QTEST_APPLESS_MAIN(tst_Pairing)

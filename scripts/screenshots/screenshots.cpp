@@ -1,6 +1,8 @@
 // Takes the README's pictures: the main window connected to the virtual module with a
-// parameter summary shown, and the help dialog. Run under an X server (Xvfb).
-//   screenshots SIM_BINARY OUTPUT_DIR
+// parameter summary shown, and the help dialog. Run under an X server (Xvfb). With LINK
+// the module is reached through that link, so the port box does not show whichever
+// pseudo-terminal it got.
+//   screenshots SIM_BINARY OUTPUT_DIR [LINK]
 #include "mainwindow.h"
 
 #include <QAction>
@@ -57,17 +59,24 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/quarvex.png")));
     if (argc < 3) {
-        std::fprintf(stderr, "usage: screenshots SIM_BINARY OUTPUT_DIR\n");
+        std::fprintf(stderr, "usage: screenshots SIM_BINARY OUTPUT_DIR [LINK]\n");
         return 2;
     }
     const QString out = QString::fromLocal8Bit(argv[2]);
+    const QString link = argc > 3 ? QString::fromLocal8Bit(argv[3]) : QString();
     QDir().mkpath(out);
 
     QProcess sim;
-    sim.start(QString::fromLocal8Bit(argv[1]), QStringList());
-    if (!sim.waitForReadyRead(5000))
+    sim.start(QString::fromLocal8Bit(argv[1]),
+              link.isEmpty() ? QStringList() : QStringList{QStringLiteral("--link"), link});
+    // The device path, once the module (and its link) is in place.
+    if (!sim.waitForReadyRead(5000)) {
+        sim.waitForFinished(1000);
+        std::fputs(sim.readAllStandardError().constData(), stderr);
         return 1;
-    const QString path = QString::fromLocal8Bit(sim.readLine()).trimmed();
+    }
+    const QString device = QString::fromLocal8Bit(sim.readLine()).trimmed();
+    const QString path = link.isEmpty() ? device : link;
 
     MainWindow w;
     w.show();

@@ -8,12 +8,15 @@
 
 #include <QDateTime>
 #include <QDebug>
+#include <QDir>
 #include <QFileDialog>
+#include <QHeaderView>
 #include <QIntValidator>
 #include <QMenu>
 #include <QMessageBox>
 #include <QSaveFile>
 #include <QTimer>
+#include <QTreeView>
 
 #include <algorithm>
 
@@ -26,7 +29,7 @@ static void initResources()
 using namespace quarvex;
 
 MainWindow::MainWindow(QWidget *parent)
-    : QMainWindow(parent), ui(new Ui::MainWindow), m_link(nullptr), m_scanTimer(nullptr), m_help(nullptr),
+    : QMainWindow(parent), ui(new Ui::MainWindow), m_serial(nullptr), m_scanTimer(nullptr), m_help(nullptr),
       m_quietTimer(nullptr), m_portWatch(nullptr)
 {
     initResources();
@@ -48,7 +51,7 @@ MainWindow::MainWindow(QWidget *parent)
     m_portWatch = new PortWatch(QString(), this);
 #endif
     // Until a port is chosen: a closed one, which refuses writes as any closed port does.
-    m_link = createTransport(QString(), this);
+    m_serial = createTransport(QString(), this);
     m_scanTimer = new QTimer(this);
     m_scanTimer->setObjectName(QStringLiteral("scanTimer"));
     m_scanTimer->setInterval(1000);
@@ -84,6 +87,9 @@ MainWindow::MainWindow(QWidget *parent)
     auto *logLayout = new LogLayout(log);
     logLayout->setPaintDevice(ui->textEditRead->viewport());
     log->setDocumentLayout(logLayout);
+
+    // A per-user link or a /dev/serial/by-id path is longer than the box is wide.
+    connect(ui->comboPort, &QComboBox::currentTextChanged, ui->comboPort, &QWidget::setToolTip);
 
     ui->textEditRead->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(ui->textEditRead, &QWidget::customContextMenuRequested, this, &MainWindow::showLogMenu);
@@ -129,8 +135,18 @@ void MainWindow::showLogMenu(const QPoint &pos)
     menu->setAttribute(Qt::WA_DeleteOnClose);
     menu->addSeparator();
     menu->addAction(tr("保存日志…"), this, [this] {
-        const QString path = QFileDialog::getSaveFileName(
-            this, tr("保存日志"), QStringLiteral("quarvex-log.txt"), tr("文本文件 (*.txt)"));
+        QFileDialog dialog(this, tr("保存日志"), QStringLiteral("quarvex-log.txt"),
+                           tr("文本文件 (*.txt)"));
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        // Qt's own dialog, where the desktop offers none, opens with its date column
+        // too narrow for a date and a time.
+        if (auto *view = dialog.findChild<QTreeView *>()) {
+            view->header()->setSectionResizeMode(3, QHeaderView::ResizeToContents);
+            dialog.resize(dialog.width() * 5 / 4, dialog.height());
+        }
+        if (dialog.exec() != QDialog::Accepted)
+            return;
+        const QString path = dialog.selectedFiles().value(0);
         QString error;
         if (!path.isEmpty() && !saveLog(path, &error))
             QMessageBox::warning(this, tr("保存日志"), tr("日志保存失败：%1").arg(error));
@@ -153,8 +169,10 @@ bool MainWindow::saveLog(const QString &path, QString *error)
     QSaveFile file(path);
     if (file.open(QIODevice::WriteOnly)) {
         file.write(lines.join(QLatin1Char('\n')).toUtf8() + '\n');
-        if (file.commit())
+        if (file.commit()) {
+            appendLog(tr("日志已保存：") + QDir::toNativeSeparators(path) + QLatin1Char('\n'));
             return true;
+        }
     }
     if (error)
         *error = file.errorString();

@@ -7,6 +7,8 @@
 #include <QMainWindow>
 #include <QStringList>
 
+#include <functional>
+
 class QTimer;
 class PortWatch;
 class Help;
@@ -41,8 +43,15 @@ public:
     // Lines the traffic log keeps; the oldest go beyond it.
     static constexpr int kLogLimit = 100000;
     void setLogLimit(int lines);
-    // The log, oldest line first, under a line naming the time, port and line speed.
+    // The log, oldest line first, under a line naming the time, port and line speed;
+    // once it is saved, the log says where.
     bool saveLog(const QString &path, QString *error = nullptr);
+
+    // How the speed a driver really set on the opened line is read back (by default, the
+    // transport's own read-back). A pseudo-terminal never substitutes one, so a test stands
+    // in for a driver that does.
+    using LineSpeedReadBack = std::function<quint32(const quarvex::Transport &)>;
+    void setLineSpeedReadBack(LineSpeedReadBack readBack) { m_lineSpeedReadBack = readBack; }
 
 public slots:
     void slotReceived1();
@@ -83,7 +92,7 @@ private:
 
     Ui::MainWindow *ui;
     // The way to the line, made anew from the port name at each opening.
-    quarvex::Transport *m_link;
+    quarvex::Transport *m_serial;
     bool m_connecting = false;
     QTimer *m_scanTimer;
     QStringList m_portNames;
@@ -96,4 +105,5 @@ private:
     QString m_portInUse;
     int m_logLimit = kLogLimit;
     PortWatch *m_portWatch;
+    LineSpeedReadBack m_lineSpeedReadBack;
 };

@@ -245,6 +245,8 @@ void Link::take(const QByteArray &bytes)
         }
         m_timer.stop();
         m_x.reply = p.reply(m_received);
+        // What follows it may be the next late reply.
+        m_pending = m_received.mid(p.start + p.length);
         m_x.lateRequest = e.request;
         m_x.lateMs = lateMs;
         finish(Exchange::Late);
@@ -337,8 +339,9 @@ void Link::endTry()
     for (const Earlier &e : m_earlier)
         m_x.couldBeLate = m_x.couldBeLate || e.request == m_x.request;
     // Quiet first: neither a retry nor the next request may talk over a reply under way.
+    // Noise is no reply: on a noisy line waiting for quiet would only cost time.
     m_state = State::Quieting;
-    const int at = m_lastByteMs < 0 ? m_endMs : retryAtMs(m_endMs, m_lastByteMs, m_baud);
+    const int at = begun ? retryAtMs(m_endMs, m_lastByteMs, m_baud) : m_endMs;
     m_endMs = nowMs();
     m_timer.start(qMax(0, at - m_endMs));
 }

@@ -1,6 +1,7 @@
 #include "invocation.h"
 
 #include "device/fields.h"
+#include "strategy.h"
 
 #include <QCommandLineParser>
 
@@ -58,6 +59,14 @@ std::optional<int> number(const QString &text, int min, int max)
     return v;
 }
 
+// The parser's own messages, translated with ours.
+[[maybe_unused]] const char *const kParserMessages[] = {
+    QT_TRANSLATE_NOOP("QCommandLineParser", "Unknown option '%1'."),
+    QT_TRANSLATE_NOOP("QCommandLineParser", "Unknown options: %1."),
+    QT_TRANSLATE_NOOP("QCommandLineParser", "Missing value after '%1'."),
+    QT_TRANSLATE_NOOP("QCommandLineParser", "Unexpected value after '%1'."),
+};
+
 // Short name, long name, value name, help.
 struct OptionSpec
 {
@@ -87,9 +96,9 @@ const OptionSpec kOptions[] = {
      QT_TRANSLATE_NOOP("Cli", "the module's bus address, 1-254; when absent, the module is "
                               "asked first")},
     {"t", "timeout", "MS",
-     QT_TRANSLATE_NOOP("Cli", "how long the module may take to begin its reply (default 1000); "
+     QT_TRANSLATE_NOOP("Cli", "how long the module may take to begin its reply (default %1); "
                               "the rest of a reply is waited for by its length at the line "
-                              "speed. find and scan probe with 45 and ask again with 1000 when "
+                              "speed. find and scan probe with %2 and ask again with %1 when "
                               "a reply comes late")},
     {"r", "retries", "N",
      QT_TRANSLATE_NOOP("Cli", "further tries after no reply or a damaged one, once the line is "
@@ -120,6 +129,11 @@ const OptionSpec kOptions[] = {
 struct CommandHelp
 {
     const char *name, *usage, *what, *example;
+    // The usage without what --help lists under options anyway.
+    QString synopsis() const
+    {
+        return QString::fromLatin1(usage).section(QLatin1String(" ["), 0, 0);
+    }
 };
 
 const CommandHelp kCommandHelp[] = {
@@ -245,19 +259,27 @@ QString helpText()
         if (o.value)
             left += QLatin1Char(' ') + QLatin1String(o.value);
         left = left.leftJustified(kColumn - 1) + QLatin1Char(' ');
-        t += left + wrapped(Cli::tr(o.help), kColumn, kColumn) + QLatin1Char('\n');
+        QString help = Cli::tr(o.help);
+        if (help.contains(QLatin1String("%1")))
+            help = help.arg(kCommandTurnaroundMs).arg(kProbeTurnaroundMs);
+        t += left + wrapped(help, kColumn, kColumn) + QLatin1Char('\n');
     }
-    t += QLatin1Char('\n') + Cli::tr("Commands (quarvexctl help COMMAND for more):") +
-         QLatin1Char('\n');
+    t += QLatin1Char('\n') + Cli::tr("Commands:") + QLatin1Char('\n');
+    // Every line carries words, so a translated help is translated on every line.
+    constexpr int kCommandColumn = 20;
     for (const CommandHelp &c : kCommandHelp)
-        t += QStringLiteral("  ") + QLatin1String(c.usage) + QLatin1Char('\n') +
-             QString(6, QLatin1Char(' ')) + wrapped(Cli::tr(c.what), 6, 6) + QLatin1Char('\n');
-    t += QLatin1Char('\n') +
-         wrapped(Cli::tr("find, address and set-address use the module's read-address frame to "
-                         "bus address 0: with several modules on one line they all answer at "
-                         "once and the replies collide. Use scan there."),
-                 0, 0) +
-         QStringLiteral("\n\n") + Cli::tr("Exit status:") + QLatin1Char('\n');
+        t += (QStringLiteral("  ") + c.synopsis()).leftJustified(kCommandColumn - 1) +
+             QLatin1Char(' ') + wrapped(Cli::tr(c.what), kCommandColumn, kCommandColumn) +
+             QLatin1Char('\n');
+    t +=
+        QLatin1Char('\n') +
+        wrapped(
+            Cli::tr("find, address and set-address use the module's read-address frame to "
+                    "bus address 0: with several modules on one line they all answer at "
+                    "once and the replies collide. Use scan there. quarvexctl help COMMAND shows a "
+                    "command's usage and an example."),
+            0, 0) +
+        QStringLiteral("\n\n") + Cli::tr("Exit status:") + QLatin1Char('\n');
     static const struct
     {
         int status;
@@ -290,9 +312,10 @@ QString commandHelpText(const CommandHelp &c)
 {
     return Cli::tr("Usage: quarvexctl [options] %1").arg(QLatin1String(c.usage)) +
            QLatin1Char('\n') + wrapped(Cli::tr(c.what), 0, 0) + QStringLiteral("\n\n") +
-           Cli::tr("Example:") + QStringLiteral("\n  ") +
-           QString(QLatin1String(c.example)).replace(QLatin1String("ttyUSB0"), kExamplePort) +
-           QStringLiteral("\n\n") + Cli::tr("Options: see quarvexctl --help") + QLatin1Char('\n');
+           Cli::tr("Example: %1")
+               .arg(QString(QLatin1String(c.example))
+                        .replace(QLatin1String("ttyUSB0"), kExamplePort)) +
+           QLatin1Char('\n') + Cli::tr("Options: see quarvexctl --help") + QLatin1Char('\n');
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "device/commands.h"
+#include "strategy.h"
 
 #include <QByteArray>
 #include <QCoreApplication>
@@ -40,7 +41,7 @@ struct Invocation
     QStringList ports; // scan: every port given (-p repeated or comma-separated)
     quint32 baud = 9600;
     std::optional<quint8> address;
-    int timeoutMs = 1000;
+    int timeoutMs = kCommandTurnaroundMs;
     bool timeoutGiven = false;
     int retries = 1;
     bool json = false;

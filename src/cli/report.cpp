@@ -1,11 +1,14 @@
 #include "report.h"
 
+#include "console.h"
+
 #include "device/registers.h"
 #include "invocation.h"
 
 #include <QJsonDocument>
 #include <QStringList>
 
+#include <cstdio>
 #include <iterator>
 
 namespace quarvex::cli {
@@ -254,6 +257,23 @@ QString summaryText(const Summary &s)
 QByteArray compact(const QJsonObject &object)
 {
     return QJsonDocument(object).toJson(QJsonDocument::Compact);
+}
+
+void out(const QString &text)
+{
+    std::fputs(consoleBytes(text).constData(), stdout);
+    if (!text.endsWith(QLatin1Char('\n')))
+        std::fputc('\n', stdout);
+}
+
+void outJson(const QJsonObject &object)
+{
+    std::fputs((compact(object) + '\n').constData(), stdout);
+}
+
+void complain(const QString &text)
+{
+    std::fprintf(stderr, "quarvexctl: %s\n", consoleBytes(text).constData());
 }
 
 } // namespace quarvex::cli

@@ -54,4 +54,9 @@ QString summaryText(const Summary &summary);
 // JSON on one line.
 QByteArray compact(const QJsonObject &object);
 
+// A result line on stdout; JSON on one line there; a message on stderr.
+void out(const QString &text);
+void outJson(const QJsonObject &object);
+void complain(const QString &text);
+
 } // namespace quarvex::cli

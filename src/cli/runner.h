@@ -41,6 +41,7 @@ public:
 private:
     void finish(int status);
     void watchSpeed();
+    // As report.h's, kept in the sink when there is one.
     void out(const QString &text);
     void outJson(const QJsonObject &o);
     void complain(const QString &text);
@@ -91,6 +92,8 @@ private:
 
     QStringList m_ports;        // find
     bool m_serverSpeed = false; // find, scan: the line speed is the far server's
+    QElapsedTimer m_passClock;
+    bool m_slowestFirst = false;
 
     struct Found
     {
@@ -102,7 +105,7 @@ private:
     int m_speedIndex = 0;
     int m_scanAddress = 0;
     int m_scanned = 0;
-    bool m_lingered = false;
+    bool m_lingered = false; // find, scan: listened for late replies at the end
     QVector<Found> m_modules, m_damaged;
     QElapsedTimer m_scanClock;
     std::vector<Sink> m_lineSinks; // scan of several ports: one runner each

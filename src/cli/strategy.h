@@ -38,7 +38,7 @@ static_assert(kSpeedOrder[0] == Factory::LineSpeed, "the factory speed is tried 
 
 // find and scan: how long a probe gives the module to begin its reply, unless -t says.
 // A silent address costs its request, this and one byte's time.
-constexpr int kProbeTurnaroundMs = 45;
+constexpr int kProbeTurnaroundMs = 40;
 // Commands, and a probe asked again: the default of -t.
 constexpr int kCommandTurnaroundMs = 1000;
 
@@ -56,6 +56,23 @@ constexpr int networkWaitMs(int roundTripMs)
 constexpr int longerProbeMs(int currentMs, int lateMs, int ceilingMs)
 {
     return qMin(ceilingMs, qMax(2 * currentMs, lateMs + lateMs / 2));
+}
+
+// A place in a scan: a speed (its index in the scan's list) and a bus address.
+struct ScanPlace
+{
+    int speedIndex;
+    int address;
+};
+
+// Where a scan asks again from after a late reply of address `late` came while `at` was
+// being asked (past the last speed: while listening at the end). An address above the
+// one asked was asked at the speed before; otherwise the probe under way was spoilt too.
+constexpr ScanPlace rewindAfterLate(ScanPlace at, int late, int speeds, int from, int to)
+{
+    const bool before = at.speedIndex >= speeds || (late > at.address && at.speedIndex > 0);
+    const int address = before ? late : qMin(late, at.address);
+    return {before ? at.speedIndex - 1 : at.speedIndex, qBound(from, address, to)};
 }
 
 } // namespace quarvex::cli

@@ -7,9 +7,8 @@
 #include "link/porterror.h"
 #include "link/portwatch.h"
 #include "link/replydecoder.h"
-#include "ui_mainwindow.h"
-
 #include "link/transport.h"
+#include "ui_mainwindow.h"
 
 #include <QSerialPortInfo>
 #include <QTextBlock>
@@ -75,12 +74,12 @@ int MainWindow::modbusCrc16(const quint8 *data, quint16 length)
 void MainWindow::sendFrame(QByteArray frame)
 {
     frame = withCrc(frame);
-    if (!m_link->carriesAddressFrames() && quint8(frame.at(0)) == kAddressFrameBus) {
+    if (!m_serial->carriesAddressFrames() && quint8(frame.at(0)) == kAddressFrameBus) {
         // A gateway takes bus address 0 for a broadcast and never answers it.
         appendLog(tr("地址帧需要透明链路：请使用 tcp:// 或 rfc2217://") + QLatin1Char('\n'));
         return;
     }
-    const qint64 written = m_link->write(frame);
+    const qint64 written = m_serial->write(frame);
     // A refused or short write must not look like a sent frame.
     const QString prefix = written == frame.size() ? tr("发送--->") : tr("发送失败--->");
     appendLog(prefix + hexText(frame) + QLatin1Char('\n'));
@@ -152,7 +151,7 @@ void MainWindow::on_btnOpen_clicked()
 
 bool MainWindow::portOpen() const
 {
-    return m_link->isOpen();
+    return m_serial->isOpen();
 }
 
 void MainWindow::openPort()
@@ -164,13 +163,13 @@ void MainWindow::openPort()
         return;
     }
     // Not from one of its own signals: the button or the window calls here.
-    delete m_link;
+    delete m_serial;
     // Parented to the window, so an open port is closed when the window goes.
-    m_link = createTransport(m_portInUse, this);
-    connect(m_link, &Transport::readyRead, this, &MainWindow::slotReceived1);
-    connect(m_link, &Transport::failed, this, &MainWindow::onPortFailed);
-    connect(m_link, &Transport::opened, this, &MainWindow::onPortOpened);
-    switch (m_link->open(ui->comboBaud->currentText().toUInt())) {
+    m_serial = createTransport(m_portInUse, this);
+    connect(m_serial, &Transport::readyRead, this, &MainWindow::slotReceived1);
+    connect(m_serial, &Transport::failed, this, &MainWindow::onPortFailed);
+    connect(m_serial, &Transport::opened, this, &MainWindow::onPortOpened);
+    switch (m_serial->open(ui->comboBaud->currentText().toUInt())) {
     case Transport::Opening::Open:
         onPortOpened();
         return;
@@ -184,7 +183,7 @@ void MainWindow::openPort()
     case Transport::Opening::Failed:
         break;
     }
-    const TransportError e = m_link->error();
+    const TransportError e = m_serial->error();
     enterClosedState();
     appendLog(tr("串口打开失败：") + m_portInUse + tr("（") +
               (e.kind == TransportError::OpenFailed ? e.text : networkReason(e)) + tr("）") +
@@ -198,8 +197,9 @@ void MainWindow::onPortOpened()
     ui->comboBaud->setEnabled(false);
     ui->comboPort->setEnabled(false);
     const quint32 chosen = ui->comboBaud->currentText().toUInt();
-    if (m_link->setsLineSpeed()) {
-        const quint32 actual = m_link->actualLineSpeed();
+    if (m_serial->setsLineSpeed()) {
+        const quint32 actual =
+            m_lineSpeedReadBack ? m_lineSpeedReadBack(*m_serial) : m_serial->actualLineSpeed();
         if (lineSpeedReplaced(chosen, actual))
             appendLog(tr("串口实际波特率：%1，与所选不符").arg(actual) + QLatin1Char('\n'));
     } else {
@@ -207,9 +207,9 @@ void MainWindow::onPortOpened()
                   QLatin1Char('\n'));
     }
     // Whatever reached the port before this opening answers nothing sent from now on.
-    m_link->clearInput();
+    m_serial->clearInput();
     m_framer = ReplyFramer();
-    if (!m_link->carriesAddressFrames()) {
+    if (!m_serial->carriesAddressFrames()) {
         // No address report will come: the address box names the unit.
         unlockControls();
     }
@@ -221,7 +221,7 @@ void MainWindow::closePort()
     // Bytes still waiting for the quiet time are logged before the port goes.
     m_quietTimer->stop();
     handlePieces(m_framer.flush());
-    m_link->close();
+    m_serial->close();
     enterClosedState();
 }
 
@@ -277,7 +277,7 @@ void MainWindow::on_btnClear_clicked()
 
 void MainWindow::slotReceived1()
 {
-    handlePieces(m_framer.feed(m_link->readAll(), m_clock.elapsed()));
+    handlePieces(m_framer.feed(m_serial->readAll(), m_clock.elapsed()));
     if (m_framer.hasPending())
         m_quietTimer->start(int(ReplyFramer::kQuietMs));
     else

@@ -83,7 +83,8 @@ QList<TxPiece> shapeReply(const QByteArray &reply, Faults &faults)
         frame.note = frame.note.isEmpty() ? split : frame.note + QStringLiteral(", ") + split;
     }
     if (faults.noiseBytes > 0)
-        pieces.append({QByteArray(faults.noiseBytes, char(kStrayByte)), QStringLiteral("noise"), 0, 0});
+        pieces.append(
+            {QByteArray(faults.noiseBytes, char(kStrayByte)), QStringLiteral("noise"), 0, 0});
     if (useFault(faults.stray))
         pieces.append({QByteArray(1, char(kStrayByte)), QStringLiteral("stray"), 0, 0});
     pieces.append(frame);

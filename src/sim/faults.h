@@ -25,9 +25,9 @@ struct Faults
     // Instead of the reply, its first byte over and over until the next request: a
     // transmitter stuck on, a line that never falls quiet.
     FaultMode chatter = FaultMode::Off;
-    int noiseBytes = 0; // 0xFF bytes ahead of every reply
-    int delayMs = 0;                   // turnaround after the request's last byte
-    int unplugAfter = 0;               // the n-th request pulls the plug, 0 = never
+    int noiseBytes = 0;  // 0xFF bytes ahead of every reply
+    int delayMs = 0;     // turnaround after the request's last byte
+    int unplugAfter = 0; // the n-th request pulls the plug, 0 = never
 
     // One line for the status answer: "split=2/20,double=on" or "none".
     QString describe() const;

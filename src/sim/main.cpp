@@ -69,8 +69,8 @@ constexpr OptionCommand kOptions[] = {
     {"silent", nullptr, "Act on requests but never reply.", "silent on"},
     {"delay", "ms", "Wait <ms> after a request before replying.", "delay %1"},
     {"noise", "n", "Send <n> 0xff bytes before every reply.", "noise %1"},
-    {"chatter", nullptr,
-     "Instead of a reply, its first byte over and over until the next request.", "chatter on"},
+    {"chatter", nullptr, "Instead of a reply, its first byte over and over until the next request.",
+     "chatter on"},
     {"unplug-after", "n", "Close the device on the <n>-th request.", "unplug-after %1"},
 };
 

@@ -12,14 +12,6 @@
 
 namespace quarvex::sim {
 
-QString PortSettings::describe() const
-{
-    if (!valid)
-        return QStringLiteral("none");
-    return QStringLiteral("%1-%2").arg(baud).arg(eightN1 ? QStringLiteral("8N1")
-                                                         : QStringLiteral("other"));
-}
-
 PtyLink::PtyLink(QObject *parent) : SimLink(parent) {}
 
 PtyLink::~PtyLink()

@@ -231,11 +231,11 @@ bool SimConsole::faultMode(const QStringList &w, QString *)
     if (w.size() != 2 || !parseFaultMode(w[1], &mode))
         return false;
     Faults &f = m_sim.faults();
-    FaultMode &target = w[0] == QLatin1String("double")   ? f.doubled
-                        : w[0] == QLatin1String("stray")  ? f.stray
-                        : w[0] == QLatin1String("badcrc") ? f.badCrc
+    FaultMode &target = w[0] == QLatin1String("double")    ? f.doubled
+                        : w[0] == QLatin1String("stray")   ? f.stray
+                        : w[0] == QLatin1String("badcrc")  ? f.badCrc
                         : w[0] == QLatin1String("chatter") ? f.chatter
-                                                          : f.silent;
+                                                           : f.silent;
     target = mode;
     return true;
 }
@@ -274,6 +274,10 @@ bool SimConsole::send(const QStringList &w, QString *error)
         return false;
     if (!m_sim.isPlugged()) {
         *error = QStringLiteral("unplugged");
+        return false;
+    }
+    if (!m_sim.carriesBytes()) {
+        *error = QStringLiteral("a gateway passes on nothing unasked");
         return false;
     }
     m_sim.send(bytes);

@@ -163,8 +163,8 @@ QList<TxPiece> SimController::hearFrame(const QByteArray &frame, const PortSetti
     m_chatterTimer.stop();
     Outcome o = m_line.hear(frame, port.baud);
     if (!o.reply.isEmpty() && useFault(m_faults.chatter)) {
-        printLog(withNote(rx, QStringLiteral("chatter %1 until the next request")
-                                  .arg(hex(o.reply.left(1)))));
+        printLog(withNote(
+            rx, QStringLiteral("chatter %1 until the next request").arg(hex(o.reply.left(1)))));
         m_chatterByte = o.reply.at(0);
         m_schedule.setBaud(port.baud);
         m_chatterTimer.start();

@@ -41,7 +41,9 @@ public:
     // Power cycle of one module: its stored line speed takes effect, a request half
     // heard is gone.
     void restart(int module);
-    // Bytes on the line unasked, behind any reply under way.
+    // Bytes on the line unasked, behind any reply under way; only a face that carries
+    // bytes passes them on, a gateway does not.
+    bool carriesBytes() const { return m_link; }
     void send(const QByteArray &bytes);
     // The n-th request from now pulls the plug; 0 never.
     void unplugAfter(int n);

@@ -25,7 +25,10 @@ bool ListenAddress::parse(const QString &text)
 bool ListenAddress::listen(QTcpServer &server, QString *error)
 {
     if (!server.listen(host, port)) {
-        *error = QStringLiteral("listen on %1: %2").arg(name("tcp"), server.errorString());
+        *error = QStringLiteral("listen on %1 port %2: %3")
+                     .arg(host.toString())
+                     .arg(port)
+                     .arg(server.errorString());
         return false;
     }
     port = server.serverPort();

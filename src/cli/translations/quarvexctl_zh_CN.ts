@@ -4,99 +4,49 @@
 <context>
     <name>Cli</name>
     <message>
-        <location filename="../invocation.cpp" line="20"/>
+        <location filename="../invocation.cpp" line="21"/>
         <source>one of %1</source>
         <translation>%1 中的一档</translation>
     </message>
     <message>
-        <location filename="../invocation.cpp" line="30"/>
+        <location filename="../invocation.cpp" line="31"/>
         <source>the bus address</source>
         <translation>从机地址</translation>
     </message>
     <message>
-        <location filename="../invocation.cpp" line="32"/>
+        <location filename="../invocation.cpp" line="33"/>
         <source>SPEED</source>
         <translation>速度</translation>
     </message>
     <message>
-        <location filename="../invocation.cpp" line="34"/>
+        <location filename="../invocation.cpp" line="35"/>
         <source>HZ</source>
         <translation>PWM频率</translation>
     </message>
     <message>
-        <location filename="../invocation.cpp" line="36"/>
+        <location filename="../invocation.cpp" line="37"/>
         <source>the line speed</source>
         <translation>波特率</translation>
     </message>
     <message>
-        <location filename="../invocation.cpp" line="48"/>
+        <location filename="../invocation.cpp" line="49"/>
         <source>%1 must be %2, not &quot;%3&quot;</source>
         <translation>%1应为%2，而不是“%3”</translation>
     </message>
     <message>
-        <location filename="../invocation.cpp" line="67"/>
-        <source>Commands:
-  ports                          serial ports: name, description, maker, serial number, /dev/serial/by-id link
-  find                           try the nine line speeds on --port (every listed port when none is given),
-                                 likeliest first; report port, line speed and bus address
-  address                        the module&apos;s bus address
-  read                           all parameters and both alarm flags, decoded
-  motor 1|2 forward|reverse SPEED   run a motor, SPEED 0-100
-  motor 1|2 stop|brake           stop a motor (speed 0) or engage its brake
-  motor 1|2 frequency HZ         PWM frequency, HZ 1000-10000
-  alarm clear 1|2                clear a motor&apos;s over-current alarm (its parameters return to
-                                 their power-up values)
-  set-address N                  give the module bus address N, 1-254
-  set-speed N                    store line speed N (one of the nine); it takes effect when the
-                                 module restarts
-  watch [--interval MS] [--count N]  poll all parameters, one line a poll, then a summary
-  send HEX                       any frame (blanks allowed); the CRC is appended, the reply printed
-  scan [--from N] [--to N] [--all-speeds]  probe every bus address; list the modules that answer
-
-find, address and set-address use the module&apos;s read-address frame to bus address 0: with several
-modules on one line they all answer at once and the replies collide. Use scan there.
-
-Exit status: 0 done; 1 bad usage or a value out of range (nothing sent); 2 the port cannot be
-opened; 3 no valid reply after all tries; 4 the module answered with a Modbus exception;
-5 find or scan found nothing.
-</source>
-        <translation>命令：
-  ports                          串口：名称、描述、厂商、序列号、/dev/serial/by-id 链接
-  find                           在 --port 上（未给出时在每个列出的串口上）依次尝试九档波特率，
-                                 最常用的在前；报告串口、波特率和从机地址
-  address                        模块的从机地址
-  read                           全部参数和两个报警标志，已解码
-  motor 1|2 forward|reverse SPEED   运行电机，SPEED 0-100
-  motor 1|2 stop|brake           停止电机（速度 0）或刹车
-  motor 1|2 frequency HZ         PWM 频率，HZ 1000-10000
-  alarm clear 1|2                清除电机的过流报警（其参数恢复为上电值）
-  set-address N                  把模块的从机地址设为 N，1-254
-  set-speed N                    保存波特率 N（九档之一）；模块重启后生效
-  watch [--interval MS] [--count N]  轮询全部参数，每次一行，最后给出汇总
-  send HEX                       任意帧（可含空格）；自动加 CRC，打印应答
-  scan [--from N] [--to N] [--all-speeds]  探测每个从机地址；列出应答的模块
-
-find、address 和 set-address 使用发往地址 0 的读地址帧：一条总线上有多个模块时，
-它们会同时应答，应答相互冲突。这种情况请用 scan。
-
-退出状态：0 完成；1 用法错误或数值超出范围（未发送任何内容）；2 无法打开串口；
-3 所有尝试后仍无有效应答；4 模块以 Modbus 异常应答；5 find 或 scan 一无所获。
-</translation>
-    </message>
-    <message>
-        <location filename="../invocation.cpp" line="113"/>
+        <location filename="../invocation.cpp" line="236"/>
         <source>Finds, reads, drives and commissions a Quarvex motor driver module over RS-485.</source>
         <translation>通过 RS-485 查找、读取、驱动和调试 Quarvex 电机驱动模块。</translation>
     </message>
     <message>
-        <location filename="../invocation.cpp" line="121"/>
-        <source>Show this help.</source>
-        <translation>显示本帮助。</translation>
+        <location filename="../invocation.cpp" line="78"/>
+        <source>port name (ttyUSB0) or path (/dev/ttyUSB0, /dev/serial/by-id/..., a pty); also $QUARVEX_PORT</source>
+        <translation>串口名（ttyUSB0）或路径（/dev/ttyUSB0、/dev/serial/by-id/…、伪终端）；也可用 $QUARVEX_PORT</translation>
     </message>
     <message>
-        <location filename="../invocation.cpp" line="122"/>
-        <source>Show the version.</source>
-        <translation>显示版本。</translation>
+        <location filename="../invocation.cpp" line="80"/>
+        <source>one of the nine line speeds (default 9600)</source>
+        <translation>九档波特率之一（默认 9600）</translation>
     </message>
     <message>
         <location filename="../invocation.cpp" line="124"/>
@@ -112,334 +62,567 @@ find、address 和 set-address 使用发往地址 0 的读地址帧：一条总�
         <translation>被 Ctrl+Break 停止，同上</translation>
     </message>
     <message>
+        <location filename="../invocation.cpp" line="81"/>
+        <source>the module&apos;s bus address, 1-254; when absent, the module is asked first</source>
+        <translation>模块的从机地址，1-254；未给出时先向模块查询</translation>
+    </message>
+    <message>
+        <location filename="../invocation.cpp" line="85"/>
+        <source>how long the module may take to begin its reply (default %1); the rest of a reply is waited for by its length at the line speed. find and scan probe with %2 and ask again with %1 when a reply comes late</source>
+        <translation>模块开始应答前最多可用的毫秒数（默认 %1）；应答开始后，按其长度和波特率等待其余部分。find 和 scan 以 %2 探测，应答来迟时以 %1 重新询问</translation>
+    </message>
+    <message>
+        <location filename="../invocation.cpp" line="90"/>
+        <source>further tries after no reply or a damaged one, once the line is quiet (default 1; find and scan: damaged replies only)</source>
+        <translation>无应答或应答损坏后、总线安静下来再重试的次数（默认 1；find 和 scan：只重试损坏的应答）</translation>
+    </message>
+    <message>
+        <location filename="../invocation.cpp" line="93"/>
+        <source>results as JSON on stdout (JSON Lines for watch); a failure as {&quot;error&quot;: {&quot;status&quot;: N, &quot;message&quot;: &quot;...&quot;}}</source>
+        <translation>在标准输出上以 JSON 给出结果（watch 为 JSON Lines）；失败时为 {&quot;error&quot;: {&quot;status&quot;: N, &quot;message&quot;: &quot;...&quot;}}</translation>
+    </message>
+    <message>
+        <location filename="../invocation.cpp" line="96"/>
+        <source>watch: CSV on stdout, a header row first, the summary on stderr</source>
+        <translation>watch：在标准输出上给出 CSV，首行为表头，汇总在标准错误上</translation>
+    </message>
+    <message>
+        <location filename="../invocation.cpp" line="99"/>
+        <source>every frame on stderr: time, direction, hex, round trip in ms</source>
+        <translation>在标准错误上显示每一帧：时间、方向、十六进制、往返毫秒数</translation>
+    </message>
+    <message>
+        <location filename="../invocation.cpp" line="101"/>
+        <source>watch: time between polls (default 1000)</source>
+        <translation>watch：两次轮询的间隔，毫秒（默认 1000）</translation>
+    </message>
+    <message>
+        <location filename="../invocation.cpp" line="103"/>
+        <source>watch: stop after N polls (default: until Ctrl+C)</source>
+        <translation>watch：轮询 N 次后停止（默认：直到 Ctrl+C）</translation>
+    </message>
+    <message>
+        <location filename="../invocation.cpp" line="104"/>
+        <source>scan: first bus address (default 1)</source>
+        <translation>scan：起始从机地址（默认 1）</translation>
+    </message>
+    <message>
+        <location filename="../invocation.cpp" line="105"/>
+        <source>scan: last bus address (default 254)</source>
+        <translation>scan：结束从机地址（默认 254）</translation>
+    </message>
+    <message>
+        <location filename="../invocation.cpp" line="107"/>
+        <source>scan: at each of the nine line speeds</source>
+        <translation>scan：在九档波特率下逐一扫描</translation>
+    </message>
+    <message>
+        <location filename="../invocation.cpp" line="109"/>
+        <source>set-address: skip the check for several modules on the line</source>
+        <translation>set-address：跳过总线上多个模块的检查</translation>
+    </message>
+    <message>
+        <location filename="../invocation.cpp" line="110"/>
+        <source>this help; COMMAND --help for one command</source>
+        <translation>本帮助；COMMAND --help 显示单个命令的帮助</translation>
+    </message>
+    <message>
+        <location filename="../invocation.cpp" line="111"/>
+        <source>the version</source>
+        <translation>版本</translation>
+    </message>
+    <message>
         <location filename="../invocation.cpp" line="127"/>
-        <source>One of the nine line speeds (default 9600).</source>
-        <translation>九档波特率之一（默认 9600）。</translation>
+        <source>the serial ports, a header row first: name, description, maker, serial number, /dev/serial/by-id link</source>
+        <translation>串口列表，首行为表头：名称、描述、厂商、序列号、/dev/serial/by-id 链接</translation>
     </message>
     <message>
-        <location filename="../invocation.cpp" line="129"/>
-        <source>The module&apos;s bus address, 1-254; when absent, ask the module first.</source>
-        <translation>模块的从机地址，1-254；未给出时先向模块查询。</translation>
+        <location filename="../invocation.cpp" line="131"/>
+        <source>try the nine line speeds, likeliest first, on --port or on every listed port; report port, line speed and bus address. A reply that may have come late is asked for again with a longer wait</source>
+        <translation>在 --port（未给出时在列出的每个串口）上按可能性从高到低尝试九档波特率；报告串口、波特率和从机地址。可能来迟的应答会以更长的等待重新询问</translation>
     </message>
     <message>
-        <location filename="../invocation.cpp" line="132"/>
-        <source>Reply timeout for one try (default 1000).</source>
-        <translation>每次尝试的应答超时，毫秒（默认 1000）。</translation>
+        <location filename="../invocation.cpp" line="136"/>
+        <source>the module&apos;s bus address; with -a, whether a module answers at that address</source>
+        <translation>模块的从机地址；带 -a 时，报告该地址上是否有模块应答</translation>
     </message>
     <message>
-        <location filename="../invocation.cpp" line="135"/>
-        <source>Further tries after a timeout or a damaged reply (default 1).</source>
-        <translation>超时或应答损坏后的重试次数（默认 1）。</translation>
+        <location filename="../invocation.cpp" line="140"/>
+        <source>all parameters and both alarm flags, decoded; the stored line speed beside the link&apos;s</source>
+        <translation>解码后的全部参数和两个报警标志；已保存的波特率与链路当前波特率并列显示</translation>
     </message>
     <message>
-        <location filename="../invocation.cpp" line="138"/>
-        <source>Machine-readable result on stdout (JSON; JSON Lines for watch).</source>
-        <translation>在标准输出上给出机器可读的结果（JSON；watch 为 JSON Lines）。</translation>
+        <location filename="../invocation.cpp" line="145"/>
+        <source>ACTION is forward SPEED or reverse SPEED (0-100), stop, brake (engage), release (the brake) or frequency HZ (PWM, 1000-10000). Nothing is sent while the motor&apos;s over-current alarm stands: the module would ignore it (exit status 6)</source>
+        <translation>ACTION 为 forward SPEED 或 reverse SPEED（0-100）、stop、brake（刹车）、release（松开刹车）或 frequency HZ（PWM，1000-10000）。电机过流报警未清除时不发送：模块会忽略该命令（退出状态 6）</translation>
     </message>
     <message>
-        <location filename="../invocation.cpp" line="142"/>
-        <source>Every frame on stderr: time, direction, hex, round trip in ms.</source>
-        <translation>在标准错误上显示每一帧：时间、方向、十六进制、往返毫秒数。</translation>
+        <location filename="../invocation.cpp" line="151"/>
+        <source>clear a motor&apos;s over-current alarm; its parameters return to their power-up values. Says so when no alarm stood</source>
+        <translation>清除电机的过流报警；其参数恢复为上电值。没有报警时会如实说明</translation>
     </message>
     <message>
-        <location filename="../invocation.cpp" line="144"/>
-        <source>watch: time between polls (default 1000).</source>
-        <translation>watch：两次轮询的间隔，毫秒（默认 1000）。</translation>
+        <location filename="../invocation.cpp" line="155"/>
+        <source>give the module bus address N, 1-254, and read it back. With -a, only if the module answering is at that address</source>
+        <translation>把模块的从机地址设为 N（1-254）并读回。带 -a 时，仅当应答的模块在该地址上才修改</translation>
     </message>
     <message>
-        <location filename="../invocation.cpp" line="147"/>
-        <source>watch: stop after N polls (default: until Ctrl+C).</source>
-        <translation>watch：轮询 N 次后停止（默认：直到 Ctrl+C）。</translation>
+        <location filename="../invocation.cpp" line="159"/>
+        <source>store line speed N (one of the nine); it takes effect when the module restarts</source>
+        <translation>保存波特率 N（九档之一）；模块重启后生效</translation>
     </message>
     <message>
-        <location filename="../invocation.cpp" line="148"/>
-        <source>scan: first bus address (default 1).</source>
-        <translation>scan：起始从机地址（默认 1）。</translation>
+        <location filename="../invocation.cpp" line="163"/>
+        <source>poll all parameters: one record a poll, answered or not, with its time (ISO 8601, ms); a summary at the end or on Ctrl+C</source>
+        <translation>轮询全部参数：每次轮询一条记录，无论是否应答，带时间（ISO 8601，毫秒）；结束或按 Ctrl+C 时给出汇总</translation>
     </message>
     <message>
-        <location filename="../invocation.cpp" line="149"/>
-        <source>scan: last bus address (default 254).</source>
-        <translation>scan：结束从机地址（默认 254）。</translation>
+        <location filename="../invocation.cpp" line="167"/>
+        <source>any frame (blanks allowed); the CRC is appended, the reply printed. A Modbus frame to address 0 is a broadcast: sent once, no reply expected</source>
+        <translation>任意帧（可含空格）；自动附加 CRC，打印应答。发往地址 0 的 Modbus 帧是广播：只发送一次，不等待应答</translation>
     </message>
     <message>
-        <location filename="../invocation.cpp" line="150"/>
-        <source>scan: at each of the nine line speeds.</source>
-        <translation>scan：在九档波特率下逐一扫描。</translation>
+        <location filename="../invocation.cpp" line="172"/>
+        <source>probe every bus address; list the modules that answer and the addresses whose replies were damaged. Ctrl+C lists what was found so far</source>
+        <translation>探测每个从机地址；列出应答的模块和应答损坏的地址。按 Ctrl+C 时列出目前已找到的结果</translation>
     </message>
     <message>
-        <location filename="../invocation.cpp" line="153"/>
-        <source>set-address: skip the check for several modules on the line.</source>
-        <translation>set-address：跳过总线上多个模块的检查。</translation>
+        <location filename="../invocation.cpp" line="235"/>
+        <source>Usage: quarvexctl [options] COMMAND [arguments]</source>
+        <translation>用法：quarvexctl [选项] COMMAND [参数]</translation>
     </message>
     <message>
-        <location filename="../invocation.cpp" line="169"/>
-        <source>One of the commands below.</source>
-        <translation>下列命令之一。</translation>
+        <location filename="../invocation.cpp" line="239"/>
+        <source>Options:</source>
+        <translation>选项：</translation>
     </message>
     <message>
-        <location filename="../invocation.cpp" line="227"/>
+        <location filename="../invocation.cpp" line="253"/>
+        <source>Commands:</source>
+        <translation>命令：</translation>
+    </message>
+    <message>
+        <location filename="../invocation.cpp" line="263"/>
+        <source>find, address and set-address use the module&apos;s read-address frame to bus address 0: with several modules on one line they all answer at once and the replies collide. Use scan there. quarvexctl help COMMAND shows a command&apos;s usage and an example.</source>
+        <translation>find、address 和 set-address 使用发往总线地址 0 的读地址帧：一条总线上有多个模块时，它们会同时应答，应答互相冲突。此时请用 scan。quarvexctl help COMMAND 显示单个命令的用法和示例。</translation>
+    </message>
+    <message>
+        <location filename="../invocation.cpp" line="268"/>
+        <source>Exit status:</source>
+        <translation>退出状态：</translation>
+    </message>
+    <message>
+        <location filename="../invocation.cpp" line="276"/>
+        <source>bad usage or a value out of range: nothing was opened or sent</source>
+        <translation>用法错误或数值超出范围：未打开串口，也未发送任何内容</translation>
+    </message>
+    <message>
+        <location filename="../invocation.cpp" line="277"/>
+        <source>the port cannot be opened, or went away</source>
+        <translation>无法打开串口，或串口已消失</translation>
+    </message>
+    <message>
+        <location filename="../invocation.cpp" line="278"/>
+        <source>no valid reply after all tries, or only damaged ones</source>
+        <translation>所有尝试后仍无有效应答，或只有损坏的应答</translation>
+    </message>
+    <message>
+        <location filename="../invocation.cpp" line="279"/>
+        <source>the module answered with a Modbus exception</source>
+        <translation>模块以 Modbus 异常应答</translation>
+    </message>
+    <message>
+        <location filename="../invocation.cpp" line="280"/>
+        <source>find or scan found nothing</source>
+        <translation>find 或 scan 什么也没找到</translation>
+    </message>
+    <message>
+        <location filename="../invocation.cpp" line="282"/>
+        <source>not applied: a motor&apos;s over-current alarm stands, or the module answers at another address than -a or than it was given</source>
+        <translation>未生效：电机过流报警未清除，或模块应答的地址不是 -a 给出的地址或新设的地址</translation>
+    </message>
+    <message>
+        <location filename="../invocation.cpp" line="284"/>
+        <source>interrupted by Ctrl+C (scan lists what it found so far)</source>
+        <translation>被 Ctrl+C 中断（scan 列出目前已找到的结果）</translation>
+    </message>
+    <message>
+        <location filename="../invocation.cpp" line="285"/>
+        <source>terminated (SIGTERM), likewise</source>
+        <translation>被终止（SIGTERM），同上</translation>
+    </message>
+    <message>
+        <location filename="../invocation.cpp" line="295"/>
+        <source>Usage: quarvexctl [options] %1</source>
+        <translation>用法：quarvexctl [选项] %1</translation>
+    </message>
+    <message>
+        <location filename="../invocation.cpp" line="297"/>
+        <source>Example: %1</source>
+        <translation>示例：%1</translation>
+    </message>
+    <message>
+        <location filename="../invocation.cpp" line="298"/>
+        <source>Options: see quarvexctl --help</source>
+        <translation>选项：见 quarvexctl --help</translation>
+    </message>
+    <message>
+        <location filename="../invocation.cpp" line="381"/>
         <source>--%1 must be %2-%3, not &quot;%4&quot;</source>
         <translation>--%1 应为 %2-%3，而不是“%4”</translation>
     </message>
     <message>
-        <location filename="../invocation.cpp" line="238"/>
+        <location filename="../invocation.cpp" line="392"/>
         <source>--from must not be above --to</source>
         <translation>--from 不能大于 --to</translation>
     </message>
     <message>
-        <location filename="../invocation.cpp" line="244"/>
+        <location filename="../invocation.cpp" line="398"/>
         <source>no command given</source>
         <translation>未给出命令</translation>
     </message>
     <message>
-        <location filename="../invocation.cpp" line="250"/>
+        <location filename="../invocation.cpp" line="404"/>
         <source>wrong arguments for %1 (see --help)</source>
         <translation>%1 的参数不对（见 --help）</translation>
     </message>
     <message>
-        <location filename="../invocation.cpp" line="325"/>
+        <location filename="../invocation.cpp" line="480"/>
         <source>send needs a frame in hex, at least two bytes, not &quot;%1&quot;</source>
         <translation>send 需要一个十六进制帧，至少两个字节，而不是“%1”</translation>
     </message>
     <message>
-        <location filename="../invocation.cpp" line="331"/>
+        <location filename="../invocation.cpp" line="486"/>
         <source>unknown command &quot;%1&quot; (see --help)</source>
         <translation>未知命令“%1”（见 --help）</translation>
     </message>
     <message>
-        <location filename="../invocation.cpp" line="336"/>
+        <location filename="../invocation.cpp" line="491"/>
         <source>no port given: use --port or $QUARVEX_PORT</source>
         <translation>未给出串口：请用 --port 或 $QUARVEX_PORT</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="74"/>
+        <location filename="../main.cpp" line="79"/>
         <source>Try &apos;quarvexctl --help&apos;.</source>
         <translation>请试试“quarvexctl --help”。</translation>
     </message>
     <message>
-        <location filename="../report.cpp" line="30"/>
+        <location filename="../report.cpp" line="32"/>
         <source>forward</source>
         <translation>正转</translation>
     </message>
     <message>
-        <location filename="../report.cpp" line="32"/>
+        <location filename="../report.cpp" line="34"/>
         <source>reverse</source>
         <translation>反转</translation>
     </message>
     <message>
-        <location filename="../report.cpp" line="34"/>
+        <location filename="../report.cpp" line="36"/>
         <source>direction %1</source>
         <translation>方向 %1</translation>
     </message>
     <message>
-        <location filename="../report.cpp" line="40"/>
+        <location filename="../report.cpp" line="42"/>
         <source>%1, speed %2 %, PWM %3 Hz, brake %4, alarm %5</source>
         <translation>%1，速度 %2 %，PWM %3 Hz，刹车%4，报警%5</translation>
     </message>
     <message>
-        <location filename="../report.cpp" line="44"/>
+        <location filename="../report.cpp" line="46"/>
         <source>on</source>
         <translation>开</translation>
     </message>
     <message>
-        <location filename="../report.cpp" line="44"/>
-        <location filename="../report.cpp" line="45"/>
+        <location filename="../report.cpp" line="46"/>
+        <location filename="../report.cpp" line="47"/>
         <source>off</source>
         <translation>关</translation>
     </message>
     <message>
-        <location filename="../report.cpp" line="45"/>
+        <location filename="../report.cpp" line="47"/>
         <source>OVER-CURRENT</source>
         <translation>过流</translation>
     </message>
     <message>
-        <location filename="../report.cpp" line="68"/>
+        <location filename="../report.cpp" line="206"/>
+        <source>%1 bit/s | motor 1 %2 | motor 2 %3 | %4 ms</source>
+        <translation>%1 bit/s | 电机1 %2 | 电机2 %3 | %4 ms</translation>
+    </message>
+    <message>
+        <location filename="../report.cpp" line="148"/>
+        <source>function not supported</source>
+        <translation>不支持的功能码</translation>
+    </message>
+    <message>
+        <location filename="../report.cpp" line="96"/>
+        <source>%1 bit/s</source>
+        <translation>%1 bit/s</translation>
+    </message>
+    <message>
+        <location filename="../report.cpp" line="97"/>
+        <source>%1 bit/s stored, takes effect after a restart (the link runs at %2)</source>
+        <translation>已保存 %1 bit/s，重启后生效（链路当前为 %2）</translation>
+    </message>
+    <message>
+        <location filename="../report.cpp" line="100"/>
         <source>bus address  %1
-line speed   %2 bit/s
+line speed   %2
 motor 1      %3
 motor 2      %4
 </source>
         <translation>从机地址  %1
-波特率    %2 bit/s
+波特率    %2
 电机1     %3
 电机2     %4
 </translation>
     </message>
     <message>
-        <location filename="../report.cpp" line="79"/>
-        <source>%1 bit/s | motor 1 %2 | motor 2 %3 | %4 ms</source>
-        <translation>%1 bit/s | 电机1 %2 | 电机2 %3 | %4 ms</translation>
+        <location filename="../report.cpp" line="114"/>
+        <source>only noise on the line, nothing that begins a reply</source>
+        <translation>总线上只有干扰，没有应答的开头</translation>
     </message>
     <message>
-        <location filename="../report.cpp" line="89"/>
-        <source>function not supported</source>
-        <translation>不支持的功能码</translation>
+        <location filename="../report.cpp" line="116"/>
+        <source>a reply cut off before its end: bytes lost on the line, or a wrong speed</source>
+        <translation>应答在结尾前中断：总线上丢了字节，或波特率不对</translation>
     </message>
     <message>
-        <location filename="../report.cpp" line="90"/>
+        <location filename="../report.cpp" line="119"/>
+        <source>a reply with a bad CRC: noise, a wrong speed, or two modules at once</source>
+        <translation>应答的 CRC 错误：干扰、波特率不对，或两个模块同时应答</translation>
+    </message>
+    <message>
+        <location filename="../report.cpp" line="121"/>
+        <source>two replies on top of each other: more than one module answers on this line; use scan</source>
+        <translation>两个应答叠在一起：这条总线上有不止一个模块应答；请用 scan</translation>
+    </message>
+    <message>
+        <location filename="../report.cpp" line="149"/>
         <source>register outside the map</source>
         <translation>寄存器不在寄存器表内</translation>
     </message>
     <message>
-        <location filename="../report.cpp" line="91"/>
+        <location filename="../report.cpp" line="150"/>
         <source>value out of range</source>
         <translation>数值超出范围</translation>
     </message>
     <message>
-        <location filename="../report.cpp" line="92"/>
+        <location filename="../report.cpp" line="151"/>
         <source>device failure</source>
         <translation>设备故障</translation>
     </message>
     <message>
-        <location filename="../report.cpp" line="95"/>
+        <location filename="../report.cpp" line="154"/>
         <source>unknown</source>
         <translation>未知</translation>
     </message>
     <message>
-        <location filename="../runner.cpp" line="61"/>
-        <source>a damaged reply to the address request: more than one module may be on this line; use scan</source>
-        <translation>地址查询的应答已损坏：这条总线上可能不止一个模块；请用 scan</translation>
+        <location filename="../report.cpp" line="238"/>
+        <source>sent %1, answered %2, no reply %3, noise %4, cut off %5, bad CRC %6, exceptions %7</source>
+        <translation>发送 %1，应答 %2，无应答 %3，干扰 %4，中断 %5，CRC 错误 %6，异常 %7</translation>
     </message>
     <message>
-        <location filename="../runner.cpp" line="107"/>
+        <location filename="../report.cpp" line="248"/>
+        <source>; no replies, so no round trip</source>
+        <translation>；没有应答，因此没有往返时间</translation>
+    </message>
+    <message>
+        <location filename="../report.cpp" line="249"/>
+        <source>; round trip min %1 / avg %2 / max %3 ms</source>
+        <translation>；往返 最小 %1 / 平均 %2 / 最大 %3 ms</translation>
+    </message>
+    <message>
+        <location filename="../runner.cpp" line="75"/>
         <source>the module refused the request: exception %1</source>
         <translation>模块拒绝了请求：异常 %1</translation>
     </message>
     <message>
-        <location filename="../runner.cpp" line="112"/>
-        <location filename="../runner.cpp" line="529"/>
+        <location filename="../report.cpp" line="124"/>
+        <location filename="../runner.cpp" line="80"/>
         <source>no reply</source>
         <translation>无应答</translation>
     </message>
     <message>
-        <location filename="../runner.cpp" line="113"/>
+        <location filename="../runner.cpp" line="80"/>
         <source>no reply after %1 tries</source>
         <translation>尝试 %1 次后仍无应答</translation>
     </message>
     <message>
-        <location filename="../runner.cpp" line="119"/>
-        <source>no valid reply after %1 tries (damaged replies)</source>
-        <translation>尝试 %1 次后仍无有效应答（应答已损坏）</translation>
-    </message>
-    <message>
-        <location filename="../runner.cpp" line="123"/>
+        <location filename="../runner.cpp" line="92"/>
+        <location filename="../watch.cpp" line="21"/>
         <source>the port failed: %1</source>
         <translation>串口出错：%1</translation>
     </message>
     <message>
-        <location filename="../runner.cpp" line="139"/>
+        <location filename="../runner.cpp" line="107"/>
         <source>cannot open %1: no such port</source>
         <translation>无法打开 %1：没有这个串口</translation>
     </message>
     <message>
-        <location filename="../runner.cpp" line="143"/>
+        <location filename="../runner.cpp" line="111"/>
         <source>cannot open %1: permission denied; add your user to the dialout group and log in again</source>
         <translation>无法打开 %1：权限不足；请把用户加入 dialout 组后重新登录</translation>
     </message>
     <message>
-        <location filename="../runner.cpp" line="147"/>
+        <location filename="../runner.cpp" line="115"/>
         <source>cannot open %1: permission denied</source>
         <translation>无法打开 %1：权限不足</translation>
     </message>
     <message>
-        <location filename="../runner.cpp" line="151"/>
+        <location filename="../runner.cpp" line="119"/>
         <source>cannot open %1: in use by another program</source>
         <translation>无法打开 %1：串口已被其他程序占用</translation>
     </message>
     <message>
-        <location filename="../runner.cpp" line="154"/>
+        <location filename="../runner.cpp" line="122"/>
         <source>cannot open %1: %2</source>
         <translation>无法打开 %1：%2</translation>
     </message>
     <message>
-        <location filename="../runner.cpp" line="227"/>
+        <location filename="../runner.cpp" line="202"/>
         <source>the module reported bus address %1, outside %2-%3; nothing was sent to it</source>
         <translation>模块报告的从机地址为 %1，不在 %2-%3 之内；未向其发送任何内容</translation>
     </message>
     <message>
-        <location filename="../runner.cpp" line="250"/>
+        <location filename="../commands.cpp" line="83"/>
         <source>bus address %1</source>
         <translation>从机地址 %1</translation>
     </message>
     <message>
-        <location filename="../runner.cpp" line="269"/>
+        <location filename="../commands.cpp" line="112"/>
+        <location filename="../invocation.cpp" line="274"/>
         <source>done</source>
         <translation>完成</translation>
     </message>
     <message>
-        <location filename="../runner.cpp" line="273"/>
+        <location filename="../commands.cpp" line="127"/>
         <source>alarm of motor %1 cleared; its parameters are back at their power-up values</source>
         <translation>电机%1的报警已清除；其参数已恢复为上电值</translation>
     </message>
     <message>
-        <location filename="../runner.cpp" line="279"/>
+        <location filename="../commands.cpp" line="135"/>
         <source>line speed %1 bit/s stored; it takes effect when the module restarts</source>
         <translation>波特率 %1 bit/s 已保存；模块重启后生效</translation>
     </message>
     <message>
-        <location filename="../runner.cpp" line="284"/>
+        <location filename="../commands.cpp" line="201"/>
         <source>bus address now %1</source>
         <translation>从机地址现为 %1</translation>
     </message>
     <message>
-        <location filename="../runner.cpp" line="293"/>
+        <location filename="../commands.cpp" line="166"/>
         <source>the address was not changed (--force skips this check)</source>
         <translation>地址未修改（--force 可跳过此检查）</translation>
     </message>
     <message>
-        <location filename="../runner.cpp" line="359"/>
+        <location filename="../runner.cpp" line="88"/>
+        <source>no valid reply after %1 tries: %2</source>
+        <translation>尝试 %1 次后仍无有效应答：%2</translation>
+    </message>
+    <message>
+        <location filename="../runner.cpp" line="91"/>
+        <location filename="../watch.cpp" line="20"/>
+        <source>the port went away</source>
+        <translation>串口已消失</translation>
+    </message>
+    <message>
+        <location filename="../runner.cpp" line="185"/>
+        <source>interrupted</source>
+        <translation>已中断</translation>
+    </message>
+    <message>
+        <location filename="../commands.cpp" line="62"/>
+        <source>no module answers at bus address %1</source>
+        <translation>从机地址 %1 上没有模块应答</translation>
+    </message>
+    <message>
+        <location filename="../commands.cpp" line="71"/>
+        <source>a module answers at bus address %1</source>
+        <translation>从机地址 %1 上有模块应答</translation>
+    </message>
+    <message>
+        <location filename="../commands.cpp" line="106"/>
+        <source>not applied: the over-current alarm of motor %1 stands, and the module ignores commands to it until it is cleared with &apos;quarvexctl alarm clear %1&apos;; nothing was sent</source>
+        <translation>未生效：电机%1的过流报警未清除，在用“quarvexctl alarm clear %1”清除之前模块会忽略发给它的命令；未发送任何内容</translation>
+    </message>
+    <message>
+        <location filename="../commands.cpp" line="122"/>
+        <source>no alarm stood on motor %1; nothing changed</source>
+        <translation>电机%1没有报警；什么也没有改变</translation>
+    </message>
+    <message>
+        <location filename="../commands.cpp" line="170"/>
+        <source>the module answering is at bus address %1, not %2; the address was not changed</source>
+        <translation>应答的模块在从机地址 %1，而不是 %2；地址未修改</translation>
+    </message>
+    <message>
+        <location filename="../commands.cpp" line="193"/>
+        <source>the module acknowledged, but answers at bus address %1</source>
+        <translation>模块已确认，但应答的从机地址为 %1</translation>
+    </message>
+    <message>
+        <location filename="../commands.cpp" line="215"/>
+        <source>broadcast: no reply expected</source>
+        <translation>广播：不等待应答</translation>
+    </message>
+    <message>
+        <location filename="../commands.cpp" line="237"/>
+        <source>PORT  DESCRIPTION  MAKER  SERIAL  BY-ID</source>
+        <translation>串口  描述  厂商  序列号  BY-ID 链接</translation>
+    </message>
+    <message>
+        <location filename="../findscan.cpp" line="17"/>
         <source>no serial port found</source>
         <translation>未找到串口</translation>
     </message>
     <message>
-        <location filename="../runner.cpp" line="359"/>
+        <location filename="../findscan.cpp" line="17"/>
         <source>no module found</source>
         <translation>未找到模块</translation>
     </message>
     <message>
-        <location filename="../runner.cpp" line="385"/>
+        <location filename="../findscan.cpp" line="42"/>
         <source>%1 at %2 bit/s ...</source>
         <translation>%1，%2 bit/s …</translation>
     </message>
     <message>
-        <location filename="../runner.cpp" line="401"/>
+        <location filename="../findscan.cpp" line="77"/>
         <source>%1  %2 bit/s  address %3</source>
         <translation>%1  %2 bit/s  地址 %3</translation>
     </message>
     <message>
-        <location filename="../runner.cpp" line="439"/>
+        <location filename="../findscan.cpp" line="134"/>
         <source>%1 bit/s  address %2 of %3  found %4  %5 s left</source>
         <translation>%1 bit/s  地址 %2/%3  已找到 %4  剩余 %5 秒</translation>
     </message>
     <message>
-        <location filename="../runner.cpp" line="487"/>
+        <location filename="../findscan.cpp" line="254"/>
         <source>address %1  %2 bit/s</source>
         <translation>地址 %1  %2 bit/s</translation>
     </message>
     <message>
-        <location filename="../runner.cpp" line="489"/>
-        <source>damaged replies at address %1: two modules may share this address, or the line is noisy</source>
-        <translation>地址 %1 的应答已损坏：可能有两个模块共用此地址，或总线受到干扰</translation>
+        <location filename="../findscan.cpp" line="256"/>
+        <source>damaged replies at address %1  %2 bit/s: %3</source>
+        <translation>地址 %1  %2 bit/s 的应答已损坏：%3</translation>
     </message>
     <message>
-        <location filename="../runner.cpp" line="494"/>
+        <location filename="../findscan.cpp" line="262"/>
+        <source>interrupted: what was found until then is listed</source>
+        <translation>已中断：已列出中断前找到的结果</translation>
+    </message>
+    <message>
+        <location filename="../findscan.cpp" line="267"/>
+        <source>no valid reply, only damaged ones</source>
+        <translation>没有有效应答，只有损坏的应答</translation>
+    </message>
+    <message>
+        <location filename="../findscan.cpp" line="270"/>
         <source>no module answered</source>
         <translation>没有模块应答</translation>
     </message>
     <message>
-        <location filename="../runner.cpp" line="533"/>
-        <source>damaged reply</source>
-        <translation>应答已损坏</translation>
-    </message>
-    <message>
-        <location filename="../runner.cpp" line="538"/>
+        <location filename="../report.cpp" line="211"/>
         <source>exception %1</source>
         <translation>异常 %1</translation>
-    </message>
-    <message>
-        <location filename="../runner.cpp" line="577"/>
-        <source>sent %1, answered %2, timeouts %3, CRC errors %4, exceptions %5; round trip min %6 / avg %7 / max %8 ms</source>
-        <translation>发送 %1，应答 %2，超时 %3，CRC 错误 %4，异常 %5；往返 最小 %6 / 平均 %7 / 最大 %8 ms</translation>
     </message>
     <message>
         <location filename="../invocation.cpp" line="0"/>
@@ -530,6 +713,29 @@ motor 2      %4
         <location filename="../runner.cpp" line="0"/>
         <source>damaged replies at address %1  the server&apos;s line speed: %2</source>
         <translation>地址 %1 的应答损坏  服务器的波特率：%2</translation>
+    </message>
+</context>
+<context>
+    <name>QCommandLineParser</name>
+    <message>
+        <location filename="../invocation.cpp" line="64"/>
+        <source>Unknown option &apos;%1&apos;.</source>
+        <translation>未知选项“%1”。</translation>
+    </message>
+    <message>
+        <location filename="../invocation.cpp" line="65"/>
+        <source>Unknown options: %1.</source>
+        <translation>未知选项：%1。</translation>
+    </message>
+    <message>
+        <location filename="../invocation.cpp" line="66"/>
+        <source>Missing value after &apos;%1&apos;.</source>
+        <translation>“%1”后缺少值。</translation>
+    </message>
+    <message>
+        <location filename="../invocation.cpp" line="67"/>
+        <source>Unexpected value after &apos;%1&apos;.</source>
+        <translation>“%1”后不应有值。</translation>
     </message>
 </context>
 </TS>
