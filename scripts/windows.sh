@@ -5,6 +5,8 @@
 #
 # Environment:
 #   BUILD_DIR                  build folder (default build-windows)
+#   QUARVEX_HOST_BUILD         a Linux build folder to take quarvex-sim from (default build;
+#                              build-windows-host is made when it is not configured)
 #   QUARVEX_QTSERIALPORT_SRC   see scripts/windows-qt.sh
 #   WINEPREFIX                 Wine prefix for the tests (default: <build>/wine, made once)
 set -eu

@@ -17,6 +17,7 @@ class tst_Port : public QObject
 private slots:
     void openFailure_data();
     void openFailure();
+    void refusedComPortIsInUse();
     void portGone_data();
     void portGone();
     void lineSpeedReplaced_data();
@@ -51,6 +52,17 @@ void tst_Port::openFailure()
     QFETCH(OpenFailure, failure);
     QCOMPARE(classifyOpenFailure(QSerialPort::SerialPortError(error), {exists, readWrite}),
              failure);
+}
+
+void tst_Port::refusedComPortIsInUse()
+{
+#ifdef Q_OS_WIN
+    // A COM port serves one program at a time: access denied is never about the user.
+    QCOMPARE(classifyOpenFailure(QSerialPort::PermissionError, probeNode(QStringLiteral("COM3"))),
+             OpenFailure::InUse);
+#else
+    QSKIP("COM ports are Windows'");
+#endif
 }
 
 void tst_Port::portGone_data()
