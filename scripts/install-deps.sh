@@ -16,7 +16,7 @@ for profile in "$@"; do
     package) packages="$packages dpkg-dev file help2man" ;;
     lint) packages="$packages lintian appstream desktop-file-utils man-db" ;;
     wintool) packages="$packages g++-mingw-w64-x86-64-posix mingw-w64-tools dpkg-dev xz-utils perl python3" ;;
-    windows) packages="$packages g++-mingw-w64-x86-64-posix mingw-w64-tools wine64 icoutils nsis zip" ;;
+    windows) packages="$packages g++-mingw-w64-x86-64-posix mingw-w64-tools wine64 icoutils nsis zip unzip" ;;
     *) echo "unknown profile: $profile" >&2; exit 2 ;;
     esac
 done

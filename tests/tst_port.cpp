@@ -17,6 +17,9 @@ class tst_Port : public QObject
 private slots:
     void openFailure_data();
     void openFailure();
+    void refusedComPortIsInUse();
+    void portGone_data();
+    void portGone();
     void lineSpeedReplaced_data();
     void lineSpeedReplaced();
     void portWatch();
@@ -49,6 +52,39 @@ void tst_Port::openFailure()
     QFETCH(OpenFailure, failure);
     QCOMPARE(classifyOpenFailure(QSerialPort::SerialPortError(error), {exists, readWrite}),
              failure);
+}
+
+void tst_Port::refusedComPortIsInUse()
+{
+#ifdef Q_OS_WIN
+    // A COM port serves one program at a time: access denied is never about the user.
+    QCOMPARE(classifyOpenFailure(QSerialPort::PermissionError, probeNode(QStringLiteral("COM3"))),
+             OpenFailure::InUse);
+#else
+    QSKIP("COM ports are Windows'");
+#endif
+}
+
+void tst_Port::portGone_data()
+{
+    QTest::addColumn<int>("error");
+    QTest::addColumn<bool>("gone");
+    // An unplugged adapter on Windows fails the pending read with one of these.
+    QTest::newRow("removed") << int(QSerialPort::ResourceError) << true;
+    QTest::newRow("access denied") << int(QSerialPort::PermissionError) << true;
+    QTest::newRow("not found") << int(QSerialPort::DeviceNotFoundError) << true;
+    // The port is still there: say it and keep it open.
+    QTest::newRow("write") << int(QSerialPort::WriteError) << false;
+    QTest::newRow("read") << int(QSerialPort::ReadError) << false;
+    QTest::newRow("timeout") << int(QSerialPort::TimeoutError) << false;
+    QTest::newRow("unknown") << int(QSerialPort::UnknownError) << false;
+}
+
+void tst_Port::portGone()
+{
+    QFETCH(int, error);
+    QFETCH(bool, gone);
+    QCOMPARE(portGoneWith(QSerialPort::SerialPortError(error)), gone);
 }
 
 void tst_Port::lineSpeedReplaced_data()

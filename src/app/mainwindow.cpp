@@ -47,6 +47,7 @@ MainWindow::MainWindow(QWidget *parent)
     // Serial devices come and go as nodes in /dev.
     m_portWatch = new PortWatch(QStringLiteral("/dev"), this);
 #else
+    // No device folder to watch (COM ports on Windows): every tick lists the ports.
     m_portWatch = new PortWatch(QString(), this);
 #endif
     // Until a port is chosen: a closed one, which refuses writes as any closed port does.

@@ -73,13 +73,24 @@ struct OptionSpec
     const char *shortName, *name, *value, *help;
 };
 
+// Ports as the platform names them: COM3 on Windows, which has no device paths.
+#ifdef Q_OS_WIN
+const char *const kPortHelp = QT_TRANSLATE_NOOP(
+    "Cli", "port name (COM3), or across the network tcp://HOST:PORT (RTU over TCP), "
+           "rfc2217://HOST:PORT (line speed set through the server), modbus-tcp://HOST[:PORT] "
+           "(a gateway); also %QUARVEX_PORT%. scan takes several: repeated or comma-separated");
+const QLatin1String kExamplePort("COM3");
+#else
+const char *const kPortHelp = QT_TRANSLATE_NOOP(
+    "Cli", "port name (ttyUSB0) or path (/dev/ttyUSB0, /dev/serial/by-id/..., a pty), or across "
+           "the network tcp://HOST:PORT (RTU over TCP), rfc2217://HOST:PORT (line speed set "
+           "through the server), modbus-tcp://HOST[:PORT] (a gateway); also $QUARVEX_PORT. scan "
+           "takes several: repeated or comma-separated");
+const QLatin1String kExamplePort("ttyUSB0");
+#endif
+
 const OptionSpec kOptions[] = {
-    {"p", "port", "PORT",
-     QT_TRANSLATE_NOOP("Cli", "port name (ttyUSB0) or path (/dev/ttyUSB0, /dev/serial/by-id/..., "
-                              "a pty), or across the network tcp://HOST:PORT (RTU over TCP), "
-                              "rfc2217://HOST:PORT (line speed set through the server), "
-                              "modbus-tcp://HOST[:PORT] (a gateway); also $QUARVEX_PORT. scan "
-                              "takes several: repeated or comma-separated")},
+    {"p", "port", "PORT", kPortHelp},
     {"b", "baud", "N", QT_TRANSLATE_NOOP("Cli", "one of the nine line speeds (default 9600)")},
     {"a", "address", "N",
      QT_TRANSLATE_NOOP("Cli", "the module's bus address, 1-254; when absent, the module is "
@@ -285,7 +296,11 @@ QString helpText()
          QT_TRANSLATE_NOOP("Cli", "not applied: a motor's over-current alarm stands, or the module "
                                   "answers at another address than -a or than it was given")},
         {130, QT_TRANSLATE_NOOP("Cli", "interrupted by Ctrl+C (scan lists what it found so far)")},
+#ifdef Q_OS_WIN
+        {143, QT_TRANSLATE_NOOP("Cli", "stopped by Ctrl+Break, likewise")},
+#else
         {143, QT_TRANSLATE_NOOP("Cli", "terminated (SIGTERM), likewise")},
+#endif
     };
     for (const auto &s : kStatuses)
         t += QStringLiteral("  %1").arg(s.status, -5) + wrapped(Cli::tr(s.meaning), 7, 7) +
@@ -297,8 +312,10 @@ QString commandHelpText(const CommandHelp &c)
 {
     return Cli::tr("Usage: quarvexctl [options] %1").arg(QLatin1String(c.usage)) +
            QLatin1Char('\n') + wrapped(Cli::tr(c.what), 0, 0) + QStringLiteral("\n\n") +
-           Cli::tr("Example: %1").arg(QLatin1String(c.example)) + QLatin1Char('\n') +
-           Cli::tr("Options: see quarvexctl --help") + QLatin1Char('\n');
+           Cli::tr("Example: %1")
+               .arg(QString(QLatin1String(c.example))
+                        .replace(QLatin1String("ttyUSB0"), kExamplePort)) +
+           QLatin1Char('\n') + Cli::tr("Options: see quarvexctl --help") + QLatin1Char('\n');
 }
 
 } // namespace

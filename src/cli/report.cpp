@@ -1,5 +1,7 @@
 #include "report.h"
 
+#include "console.h"
+
 #include "device/registers.h"
 #include "invocation.h"
 
@@ -259,7 +261,7 @@ QByteArray compact(const QJsonObject &object)
 
 void out(const QString &text)
 {
-    std::fputs(text.toLocal8Bit().constData(), stdout);
+    std::fputs(consoleBytes(text).constData(), stdout);
     if (!text.endsWith(QLatin1Char('\n')))
         std::fputc('\n', stdout);
 }
@@ -271,7 +273,7 @@ void outJson(const QJsonObject &object)
 
 void complain(const QString &text)
 {
-    std::fprintf(stderr, "quarvexctl: %s\n", text.toLocal8Bit().constData());
+    std::fprintf(stderr, "quarvexctl: %s\n", consoleBytes(text).constData());
 }
 
 } // namespace quarvex::cli

@@ -1,5 +1,6 @@
 #include "runner.h"
 
+#include "console.h"
 #include "device/fields.h"
 #include "device/frames.h"
 #include "portwords.h"
@@ -10,29 +11,12 @@
 
 #include <cstdio>
 
-#ifdef Q_OS_UNIX
-#include <unistd.h>
-#endif
-
 namespace quarvex::cli {
-
-namespace {
-
-bool stderrIsTerminal()
-{
-#ifdef Q_OS_UNIX
-    return ::isatty(STDERR_FILENO) == 1;
-#else
-    return false;
-#endif
-}
-
-} // namespace
 
 Runner::Runner(const Invocation &invocation, QObject *parent)
     : QObject(parent), m_inv(invocation), m_link(invocation.verbose)
 {
-    m_progress = stderrIsTerminal();
+    m_progress = stderrRedraws();
     // find and scan probe briefly and ask again, longer, when a reply comes late.
     m_probeMs = m_inv.timeoutGiven ? m_inv.timeoutMs : kProbeTurnaroundMs;
     m_ceilingMs = qMax(m_inv.timeoutMs, kCommandTurnaroundMs);
@@ -109,7 +93,7 @@ void Runner::progress(const QString &line)
     if (!m_progress)
         return;
     // Redrawn in place; an empty line clears it.
-    std::fprintf(stderr, "\r\033[K%s", line.toLocal8Bit().constData());
+    std::fprintf(stderr, "\r\033[K%s", consoleBytes(line).constData());
     std::fflush(stderr);
 }
 

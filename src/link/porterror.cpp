@@ -12,15 +12,16 @@ namespace quarvex {
 NodeAccess probeNode(const QString &portName)
 {
     NodeAccess node;
+#ifdef Q_OS_UNIX
     const QString path =
         portName.startsWith(QLatin1Char('/')) ? portName : QStringLiteral("/dev/") + portName;
-#ifdef Q_OS_UNIX
     if (::access(QFile::encodeName(path).constData(), R_OK | W_OK) != 0) {
         node.exists = errno != ENOENT && errno != ENOTDIR;
         node.readWrite = false;
     }
 #else
-    Q_UNUSED(path);
+    // Qt tells a missing COM port by its own error; access denied means in use.
+    Q_UNUSED(portName);
 #endif
     return node;
 }
@@ -32,6 +33,14 @@ OpenFailure classifyOpenFailure(QSerialPort::SerialPortError error, const NodeAc
     if (error == QSerialPort::PermissionError)
         return node.readWrite ? OpenFailure::InUse : OpenFailure::Permission;
     return OpenFailure::Other;
+}
+
+bool portGoneWith(QSerialPort::SerialPortError error)
+{
+    // Windows reports a removed adapter on the pending read or event wait, as the
+    // driver words it: device removed, aborted, bad command, or access denied.
+    return error == QSerialPort::ResourceError || error == QSerialPort::PermissionError ||
+           error == QSerialPort::DeviceNotFoundError;
 }
 
 } // namespace quarvex

@@ -18,6 +18,7 @@ bool lineHungUp(QSerialPort &port)
     pollfd p{int(port.handle()), 0, 0};
     return ::poll(&p, 1, 0) == 1 && (p.revents & (POLLHUP | POLLERR | POLLNVAL));
 #else
+    // Windows has no hang-up to look at; the error code itself tells (portGoneWith).
     Q_UNUSED(port);
     return false;
 #endif
@@ -62,7 +63,8 @@ QByteArray SerialTransport::readPending()
 
 quint32 SerialTransport::actualLineSpeed() const
 {
-    return quarvex::actualLineSpeed(m_port.handle());
+    // A HANDLE on Windows, a descriptor elsewhere.
+    return quarvex::actualLineSpeed(qintptr(m_port.handle()));
 }
 
 void SerialTransport::onError(QSerialPort::SerialPortError error)
@@ -75,7 +77,7 @@ void SerialTransport::onError(QSerialPort::SerialPortError error)
     // A line that hung up explains every error after it.
     if (error != QSerialPort::TimeoutError && lineHungUp(m_port))
         fail(TransportError::HungUp, reason);
-    else if (error == QSerialPort::ResourceError)
+    else if (portGoneWith(error))
         fail(TransportError::Gone, reason);
     else if (error == QSerialPort::WriteError)
         fail(TransportError::WriteFailed, reason);

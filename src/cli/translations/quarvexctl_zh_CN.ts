@@ -54,6 +54,14 @@
         <translation>串口名（ttyUSB0）或路径（/dev/ttyUSB0、/dev/serial/by-id/…、伪终端），或经网络：tcp://主机:端口（RTU over TCP）、rfc2217://主机:端口（经服务器设置波特率）、modbus-tcp://主机[:端口]（网关）；也可用 $QUARVEX_PORT。scan 可接多个端口：重复 -p 或以逗号分隔</translation>
     </message>
     <message>
+        <source>port name (COM3), or across the network tcp://HOST:PORT (RTU over TCP), rfc2217://HOST:PORT (line speed set through the server), modbus-tcp://HOST[:PORT] (a gateway); also %QUARVEX_PORT%. scan takes several: repeated or comma-separated</source>
+        <translation>串口名（COM3），或经网络：tcp://主机:端口（RTU over TCP）、rfc2217://主机:端口（经服务器设置波特率）、modbus-tcp://主机[:端口]（网关）；也可用 %QUARVEX_PORT%。scan 可接多个端口：重复 -p 或以逗号分隔</translation>
+    </message>
+    <message>
+        <source>stopped by Ctrl+Break, likewise</source>
+        <translation>被 Ctrl+Break 停止，同上</translation>
+    </message>
+    <message>
         <location filename="../invocation.cpp" line="81"/>
         <source>the module&apos;s bus address, 1-254; when absent, the module is asked first</source>
         <translation>模块的从机地址，1-254；未给出时先向模块查询</translation>
