@@ -126,6 +126,12 @@ private slots:
         QVERIFY(framer.poll(189).isEmpty());
         QCOMPARE(framer.poll(190), (Pieces{stray("\xff"), frame(report)}));
         QVERIFY(!framer.hasPending());
+        // A longer quiet time (a network) keeps a reply whose pieces come further apart.
+        framer.setQuietMs(ReplyFramer::kNetworkQuietMs);
+        QVERIFY(framer.feed(report.left(1), 1000).isEmpty());
+        QVERIFY(framer.poll(1000 + ReplyFramer::kNetworkQuietMs - 1).isEmpty());
+        QCOMPARE(framer.feed(report.mid(1), 1000 + ReplyFramer::kNetworkQuietMs - 1),
+                 (Pieces{frame(report)}));
     }
 };
 

@@ -78,7 +78,7 @@ ReplyFramer::Pieces ReplyFramer::feed(const QByteArray &bytes, qint64 nowMs)
 
 qint64 ReplyFramer::msUntilQuiet(qint64 nowMs) const
 {
-    const qint64 left = m_lastByteMs + kQuietMs - nowMs;
+    const qint64 left = m_lastByteMs + m_quietMs - nowMs;
     return left > 0 ? left : 0;
 }
 

@@ -25,6 +25,8 @@ public:
     using Pieces = QVector<Piece>;
 
     static constexpr qint64 kQuietMs = 50;
+    // Across a network a reply can come in pieces further apart than on a wire.
+    static constexpr qint64 kNetworkQuietMs = 250;
     // A read reply with 255 data bytes.
     static constexpr int kMaxReplyLength = 5 + 255;
     // A burst longer than this is taken apart at once, so garbage on the line cannot
@@ -36,6 +38,10 @@ public:
     Pieces poll(qint64 nowMs);
     // Takes the rest apart now (port closing).
     Pieces flush();
+
+    // How long the line must be quiet before the rest is taken apart; kQuietMs by default.
+    void setQuietMs(qint64 ms) { m_quietMs = ms; }
+    qint64 quietMs() const { return m_quietMs; }
 
     bool hasPending() const { return !m_buffer.isEmpty(); }
     int pendingSize() const { return int(m_buffer.size()); }
@@ -51,6 +57,7 @@ private:
 
     QByteArray m_buffer;
     qint64 m_lastByteMs = 0;
+    qint64 m_quietMs = kQuietMs;
 };
 
 } // namespace quarvex

@@ -209,6 +209,8 @@ void MainWindow::onPortOpened()
     // Whatever reached the port before this opening answers nothing sent from now on.
     m_serial->clearInput();
     m_framer = ReplyFramer();
+    if (m_serial->scheme() != Scheme::Serial)
+        m_framer.setQuietMs(ReplyFramer::kNetworkQuietMs + m_serial->roundTripMs());
     if (!m_serial->carriesAddressFrames()) {
         // No address report will come: the address box names the unit.
         unlockControls();
@@ -279,7 +281,7 @@ void MainWindow::slotReceived1()
 {
     handlePieces(m_framer.feed(m_serial->readAll(), m_clock.elapsed()));
     if (m_framer.hasPending())
-        m_quietTimer->start(int(ReplyFramer::kQuietMs));
+        m_quietTimer->start(int(m_framer.quietMs()));
     else
         m_quietTimer->stop();
 }
