@@ -12,6 +12,12 @@ inline QByteArray fromHex(const char *hex)
     return QByteArray::fromHex(QByteArray(hex).replace(' ', ""));
 }
 
+// A frame as sent: hex without its CRC, which is added.
+inline QByteArray frame(const char *hex)
+{
+    return quarvex::withCrc(fromHex(hex));
+}
+
 // A read-all reply: registers 00-0B as the module holds them.
 inline QByteArray parameterReply(quint8 address, quint32 lineSpeed, quint32 freq1, quint16 dir1,
                                  quint16 speed1, quint16 brake1, quint32 freq2, quint16 dir2,

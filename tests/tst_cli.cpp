@@ -5,7 +5,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSerialPort>
-#include <QTcpServer>
 #include <QTcpSocket>
 #include <QtTest>
 
@@ -62,15 +61,26 @@ QJsonObject json(const QByteArray &line)
     return doc.object();
 }
 
-// A port on 127.0.0.1 that was free a moment ago: nothing listens there now.
-QString closedPort()
+// What the module is told, what the program is asked, and what must come of it.
+struct Row
 {
-    QTcpServer s;
-    s.listen(QHostAddress::LocalHost, 0);
-    return QStringLiteral("tcp://127.0.0.1:%1").arg(s.serverPort());
+    const char *name, *sim, *before, *args; // before: a console command to the module first
+    int status;
+    const char *message, *output; // on stderr; a pattern on stdout
+    int frames;                   // frames sent, -1: not counted
+    const char *lang = "C.UTF-8";
+    bool hold = false;         // the port held by another program
+    int signal = 0, after = 0; // sent once the module has had `after` frames
+};
+
+QStringList words(const char *s)
+{
+    return QString::fromUtf8(s).split(QLatin1Char(' '), Qt::SkipEmptyParts);
 }
 
 } // namespace
+
+Q_DECLARE_METATYPE(Row)
 
 class tst_Cli : public QObject
 {
@@ -160,40 +170,20 @@ void tst_Cli::readDecodesBothMotors()
 
 void tst_Cli::outcomes_data()
 {
-    QTest::addColumn<QStringList>("simArgs");
-    QTest::addColumn<QByteArray>("before"); // a console command to the module first
-    QTest::addColumn<QStringList>("args");
-    QTest::addColumn<int>("status");
-    QTest::addColumn<QString>("message"); // on stderr
-    QTest::addColumn<QString>("output");  // a pattern on stdout
-    QTest::addColumn<int>("framesSent");  // -1: not counted
-    QTest::addColumn<QByteArray>("lang");
-    QTest::addColumn<bool>("holdPort");
-    QTest::addColumn<int>("signal"); // sent once the module has had `signalAfter` frames
-    QTest::addColumn<int>("signalAfter");
-
-    struct Row
-    {
-        const char *name, *sim, *before, *args;
-        int status;
-        const char *message, *output;
-        int frames;
-        const char *lang = "C.UTF-8";
-        bool hold = false;
-        int signal = 0, after = 0;
-    };
+    QTest::addColumn<Row>("row");
     const char *const read = "line speed   9600 bit/s";
     const char *const time = R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d\d\d(Z|[+-]\d\d:\d\d))";
-    const QByteArray watchJson =
+    static const QByteArray watchJson =
         QByteArray(R"(^(\{"address":1,[^\n]*"result":"reply","rtt_ms":[1-9][^\n]*)"
                    R"("stored_line_speed":9600,"time":")") +
         time +
         R"("\}\n){2}\{"summary":\{"answered":2,"crc_errors":0,"cut_off":0,"exceptions":0,)"
         R"("noise":0,"rtt_ms":\{"avg":[^}]*\},"sent":2,"timeouts":0\}\}\n$)";
-    const QByteArray watchCsv = QByteArray(R"(^time,result,rtt_ms,stored_line_speed,[^\n]*\n()") +
-                                time + R"(,no_reply,{12}\n){2}$)";
-    const QByteArray scanFromOne = R"(^\{"damaged":\[\],"modules":\[\{"address":1,)"
-                                   R"("line_speed":9600\}\]\}\n$)";
+    static const QByteArray watchCsv =
+        QByteArray(R"(^time,result,rtt_ms,stored_line_speed,[^\n]*\n()") + time +
+        R"(,no_reply,{12}\n){2}$)";
+    static const QByteArray scanFromOne = R"(^\{"damaged":\[\],"modules":\[\{"address":1,)"
+                                          R"("line_speed":9600\}\]\}\n$)";
     const Row rows[] = {
         // Refused before anything is opened or sent.
         {"frequency out of range", "", "", "-a 1 motor 2 frequency 999", 1, "HZ must", "", 0},
@@ -297,31 +287,17 @@ void tst_Cli::outcomes_data()
          R"(\{"address":2,"line_speed":9600\}\]\}\n$)",
          -1, "C.UTF-8", false, SIGINT, 4},
     };
-    const auto words = [](const char *s) {
-        return QString::fromUtf8(s).split(QLatin1Char(' '), Qt::SkipEmptyParts);
-    };
     for (const Row &r : rows)
-        QTest::newRow(r.name) << words(r.sim) << QByteArray(r.before) << words(r.args) << r.status
-                              << QString::fromUtf8(r.message) << QString::fromUtf8(r.output)
-                              << r.frames << QByteArray(r.lang) << r.hold << r.signal << r.after;
+        QTest::newRow(r.name) << r;
 }
 
 void tst_Cli::outcomes()
 {
-    QFETCH(QStringList, simArgs);
-    QFETCH(QByteArray, before);
-    QFETCH(QStringList, args);
-    QFETCH(int, status);
-    QFETCH(QString, message);
-    QFETCH(QString, output);
-    QFETCH(int, framesSent);
-    QFETCH(QByteArray, lang);
-    QFETCH(bool, holdPort);
-    QFETCH(int, signal);
-    QFETCH(int, signalAfter);
-    SimProcess sim(simArgs);
+    QFETCH(Row, row);
+    const QByteArray before(row.before);
+    SimProcess sim(words(row.sim));
     QSerialPort other(sim.path());
-    if (holdPort)
+    if (row.hold)
         QVERIFY(other.open(QIODevice::ReadWrite));
     if (before.startsWith("send ")) {
         // On the line, whole, before the program opens the port.
@@ -332,18 +308,20 @@ void tst_Cli::outcomes()
         QVERIFY(!sim.status().isEmpty()); // answered in turn: the command is done
     }
     const auto meanwhile = [&](QProcess &p) {
-        if (!signal)
+        if (!row.signal)
             return;
-        QVERIFY(QTest::qWaitFor([&] { return sim.received().size() >= signalAfter; }, 10000));
+        QVERIFY(QTest::qWaitFor([&] { return sim.received().size() >= row.after; }, 10000));
 #ifdef Q_OS_UNIX
-        ::kill(pid_t(p.processId()), signal);
+        ::kill(pid_t(p.processId()), row.signal);
 #endif
     };
-    const Result r = ctl(QStringList{QStringLiteral("-p"), sim.path()} + args, lang, meanwhile);
-    QVERIFY2(r.err.contains(message), qPrintable(r.err));
-    QVERIFY2(QString::fromUtf8(r.out).contains(QRegularExpression(output)), r.out.constData());
-    QCOMPARE(r.status, status);
-    if (framesSent >= 0) {
+    const Result r =
+        ctl(QStringList{QStringLiteral("-p"), sim.path()} + words(row.args), row.lang, meanwhile);
+    QVERIFY2(r.err.contains(QString::fromUtf8(row.message)), qPrintable(r.err));
+    QVERIFY2(QString::fromUtf8(r.out).contains(QRegularExpression(QString::fromUtf8(row.output))),
+             r.out.constData());
+    QCOMPARE(r.status, row.status);
+    if (row.frames >= 0) {
         // All the program wrote is ahead of this on the line: once the module has logged
         // it, it has logged them all.
         const QByteArray marker = quarvex::withCrc(QByteArray::fromHex("630300000001"));
@@ -362,7 +340,7 @@ void tst_Cli::outcomes()
         line->write(marker);
         QVERIFY(line->waitForBytesWritten(1000));
         QVERIFY(sim.waitForReceived(marker, 10000));
-        QCOMPARE(sim.received().size() - 1, framesSent);
+        QCOMPARE(sim.received().size() - 1, row.frames);
     }
 }
 
@@ -390,8 +368,9 @@ void tst_Cli::networkFailures_data()
     QTest::addColumn<bool>("dropWhileOpen");
     QTest::addColumn<QString>("message");
 
-    QTest::newRow("refused") << closedPort() << QStringList{"read"} << false
-                             << "connection refused";
+    // A port that was free a moment ago: nothing listens there now.
+    QTest::newRow("refused") << QStringLiteral("tcp://127.0.0.1:%1").arg(Ser2net::freePort())
+                             << QStringList{"read"} << false << "connection refused";
     QTest::newRow("no port number")
         << "rfc2217://127.0.0.1" << QStringList{"read"} << false << "is not a network port";
     QTest::newRow("no such host") << "rfc2217://quarvex.invalid:2217" << QStringList{"read"}
@@ -425,7 +404,7 @@ void tst_Cli::scanOfSeveralPorts()
     SimProcess local({QStringLiteral("--address"), QStringLiteral("3")});
     SimProcess server({QStringLiteral("--tcp"), QStringLiteral("127.0.0.1:0"),
                        QStringLiteral("--address"), QStringLiteral("2")});
-    const QString refused = closedPort();
+    const QString refused = QStringLiteral("tcp://127.0.0.1:%1").arg(Ser2net::freePort());
     const QString scan = QStringLiteral("-p %1,%2 -p %3 scan --from 1 --to 3 --json");
     const Result r = ctl(scan.arg(local.path(), refused, server.path()).split(QLatin1Char(' ')));
     QCOMPARE(r.status, 2);

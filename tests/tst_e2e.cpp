@@ -1,5 +1,5 @@
 // The real window against the virtual module through a pseudo-terminal.
-#include "link/crc16.h"
+#include "replies.h"
 #include "simprocess.h"
 #include "windowdriver.h"
 
@@ -9,11 +9,6 @@
 #include <memory>
 
 namespace {
-
-QByteArray frame(const char *hexWithoutCrc)
-{
-    return quarvex::withCrc(QByteArray::fromHex(QByteArray(hexWithoutCrc).replace(' ', "")));
-}
 
 QString summary(quint32 lineSpeed, quint32 f1, const char *d1, int s1, quint32 f2, const char *d2,
                 int s2)

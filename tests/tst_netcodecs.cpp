@@ -1,6 +1,6 @@
-#include "link/crc16.h"
 #include "link/mbap.h"
 #include "link/telnetcodec.h"
+#include "replies.h"
 
 #include <QtTest>
 
@@ -8,16 +8,11 @@ using namespace quarvex;
 
 namespace {
 
-QByteArray raw(const char *hex)
-{
-    return QByteArray::fromHex(hex);
-}
-
 QList<QByteArray> chunks(std::initializer_list<const char *> hex)
 {
     QList<QByteArray> list;
     for (const char *h : hex)
-        list += raw(h);
+        list += fromHex(h);
     return list;
 }
 
@@ -66,9 +61,9 @@ void tst_NetCodecs::telnetFeed_data()
     const QStringList none;
     // Each end has sent start() before anything arrives.
     QTest::newRow("IAC in data undoubled")
-        << client << chunks({"41ffff42"}) << raw("41ff42") << QByteArray() << none;
+        << client << chunks({"41ffff42"}) << fromHex("41ff42") << QByteArray() << none;
     QTest::newRow("doubled IAC split across reads")
-        << client << chunks({"41ff", "ff42"}) << raw("41ff42") << QByteArray() << none;
+        << client << chunks({"41ff", "ff42"}) << fromHex("41ff42") << QByteArray() << none;
     QTest::newRow("server accepts COM-PORT")
         << client << chunks({"fffd2c"}) << QByteArray() << QByteArray() << QStringList{"accepted"};
     QTest::newRow("server refuses COM-PORT")
@@ -80,21 +75,22 @@ void tst_NetCodecs::telnetFeed_data()
         << client << chunks({"fffa2c650000ffffffff", "fff0"}) << QByteArray() << QByteArray()
         << QStringList{"cmd1:0000ffff"};
     QTest::newRow("negotiation between data bytes, answered once")
-        << client << chunks({"41fffb03fffb0342"}) << raw("4142") << QByteArray() << none;
-    QTest::newRow("echo refused") << client << chunks({"fffb01"}) << QByteArray() << raw("fffe01")
-                                  << none;
+        << client << chunks({"41fffb03fffb0342"}) << fromHex("4142") << QByteArray() << none;
+    QTest::newRow("echo refused") << client << chunks({"fffb01"}) << QByteArray()
+                                  << fromHex("fffe01") << none;
     QTest::newRow("unknown option asked of us refused")
-        << client << chunks({"fffd18"}) << QByteArray() << raw("fffc18") << none;
+        << client << chunks({"fffd18"}) << QByteArray() << fromHex("fffc18") << none;
     QTest::newRow("client's own codes ignored by the client")
         << client << chunks({"fffa2c0100002580fff0"}) << QByteArray() << QByteArray() << none;
     QTest::newRow("over-long sub-negotiation dropped, data resumes")
         << client
-        << QList<QByteArray>{raw("fffa2c65") + QByteArray(300, '\x01') + raw("fff0"), raw("42")}
-        << raw("42") << QByteArray() << none;
+        << QList<QByteArray>{fromHex("fffa2c65") + QByteArray(300, '\x01') + fromHex("fff0"),
+                             fromHex("42")}
+        << fromHex("42") << QByteArray() << none;
     QTest::newRow("server: client offers COM-PORT")
         << server << chunks({"fffb2c"}) << QByteArray() << QByteArray() << QStringList{"accepted"};
     QTest::newRow("server: speed change between data bytes")
-        << server << chunks({"41fffa2c0100000960fff042"}) << raw("4142") << QByteArray()
+        << server << chunks({"41fffa2c0100000960fff042"}) << fromHex("4142") << QByteArray()
         << QStringList{"cmd1:00000960@1"};
 }
 
@@ -126,7 +122,7 @@ void tst_NetCodecs::telnetDataRoundTripInAnySplit()
     QByteArray data;
     for (int i = 0; i < 256; ++i)
         data += char(i);
-    data += raw("ffff00ff");
+    data += fromHex("ffff00ff");
     const QByteArray wire = TelnetCodec::escape(data);
     for (int cut = 0; cut <= wire.size(); ++cut) {
         TelnetCodec server(Role::Server);
@@ -144,12 +140,12 @@ void tst_NetCodecs::mbapClient_data()
     QTest::addColumn<bool>("broken");
 
     // The request is transaction 1 at unit 1: read of registers 00-01.
-    const QByteArray reply = withCrc(raw("01030400002580"));
+    const QByteArray reply = withCrc(fromHex("01030400002580"));
     QTest::newRow("reply") << chunks({"00010000000701030400002580"}) << reply << 0 << false;
     QTest::newRow("reply split inside the header and the PDU")
         << chunks({"000100", "000007010304", "00002580"}) << reply << 0 << false;
     QTest::newRow("exception reply")
-        << chunks({"000100000003018302"}) << withCrc(raw("018302")) << 0 << false;
+        << chunks({"000100000003018302"}) << withCrc(fromHex("018302")) << 0 << false;
     QTest::newRow("transaction id mismatch")
         << chunks({"00020000000701030400002580"}) << QByteArray() << 1 << false;
     QTest::newRow("late reply before the awaited one")
@@ -172,7 +168,7 @@ void tst_NetCodecs::mbapClient()
     QFETCH(bool, broken);
 
     mbap::Client client;
-    QCOMPARE(client.request(withCrc(raw("010300000002"))).toHex(),
+    QCOMPARE(client.request(withCrc(fromHex("010300000002"))).toHex(),
              QByteArray("000100000006010300000002"));
     mbap::Client::Output all;
     for (const QByteArray &bytes : received) {

@@ -1,23 +1,14 @@
 #include "cli/strategy.h"
-#include "link/crc16.h"
 #include "link/pairing.h"
 #include "link/trytiming.h"
+#include "replies.h"
 
 #include <QtTest>
+#include <iterator>
 
 using namespace quarvex;
 
 namespace {
-
-QByteArray frame(const char *hexWithoutCrc)
-{
-    return withCrc(QByteArray::fromHex(hexWithoutCrc));
-}
-
-QByteArray raw(const char *hex)
-{
-    return QByteArray::fromHex(hex);
-}
 
 const QByteArray kReadTwo = frame("010300000002"); // registers 00-01 at address 1
 const QByteArray kReadTwoReply = frame("01030400002580");
@@ -36,6 +27,66 @@ QByteArray collided(const char *a, const char *b)
         x[i] = char(x.at(i) & y.at(i));
     return x;
 }
+
+const int in = Pairing::Incomplete, ok = Pairing::Complete, ex = Pairing::Exception,
+          late = Pairing::Late;
+
+struct PairRow
+{
+    const char *name;
+    QByteArray request, received;
+    int status, start, length, skipped, crcFailures;
+    // From "late" on: an earlier request, where this one went out, and what follows.
+    QByteArray earlier = {};
+    int sentAt = 0, earlierIndex = -1; // Late: p.earlier; else p.earlierDamaged
+    bool couldBeLate = false;
+    int droppable = 0;
+};
+
+const PairRow kPairRows[] = {
+    {"complete read", kReadTwo, kReadTwoReply, ok, 0, 9, 0, 0},
+    {"nothing yet", kReadTwo, QByteArray(), in, 0, 0, 0, 0},
+    {"short by one", kReadTwo, kReadTwoReply.left(8), in, 0, 0, 0, 0},
+    {"stray then valid", kReadTwo, fromHex("ff") + kReadTwoReply, ok, 1, 9, 1, 0},
+    {"stray equal to the address", kReadTwo, fromHex("01") + kReadTwoReply, ok, 1, 9, 1, 0},
+    {"exception", kReadTwo, frame("018302"), ex, 0, 5, 0, 0},
+    {"wrong address", kReadTwo, frame("02030400002580"), in, 0, 0, 9, 0},
+    {"wrong function", kReadTwo, frame("010600060001"), in, 0, 0, 8, 0},
+    {"late reply to an earlier request", kReadTwo, kAddressReport + kReadTwoReply, ok, 5, 9, 5, 0},
+    {"bad crc", kReadTwo, kReadTwoReply.left(8) + fromHex("00"), in, 0, 0, 9, 1},
+    {"byte count claims more than was asked", kReadTwo, frame("0103ff00002580"), in, 0, 0, 9, 0},
+    {"echo with another value", kBrake, frame("010600060000"), in, 0, 0, 8, 0},
+    {"echo", kBrake, kBrake, ok, 0, 8, 0, 0},
+    {"write registers reply", kRun, frame("011000040002"), ok, 0, 8, 0, 0},
+    {"address report", kReadAddress, kAddressReport, ok, 0, 5, 0, 0},
+    {"address changed", frame("001005"), fromHex("0010007c"), ok, 0, 4, 0, 0},
+    {"partial reply after garbage waits at its start", kReadTwo,
+     fromHex("ffee") + kReadTwoReply.left(4), in, 0, 0, 2, 0},
+    {"unknown function: only an exception pairs", frame("014100"), frame("01c101"), ex, 0, 5, 0, 0},
+    // A slow module's reply lands in the next probe's try.
+    {"late reply of the address asked before", kReadTwoAt2, kReadTwoReply, late, 0, 9, 0, 0,
+     kReadTwo, 0, 0},
+    {"late bad-CRC reply of the address asked before", kReadTwoAt2,
+     kReadTwoReply.left(8) + fromHex("00"), in, 0, 0, 9, 0, kReadTwo, 0, 0},
+    {"the same request asked before: maybe late", kReadAddress, kAddressReport, ok, 0, 5, 0, 0,
+     kReadAddress, 0, -1, true},
+    {"before the request: only a late reply", kReadAddress, kAddressReport, in, 0, 0, 5, 0, {}, 5},
+    {"over 1 KiB of noise, then a begun reply kept",
+     kReadTwo,
+     kNoise + kReadTwoReply.left(4),
+     in,
+     0,
+     0,
+     1100,
+     0,
+     {},
+     0,
+     -1,
+     false,
+     1100},
+    {"over 1 KiB of noise, then a reply", kReadTwo, kNoise + kReadTwoReply, ok, 1100, 9, 1100, 0},
+    {"under 1 KiB of noise kept", kReadTwo, kNoise.left(100), in, 0, 0, 100, 0},
+};
 
 } // namespace
 
@@ -56,113 +107,28 @@ private slots:
 
 void tst_Pairing::pairs_data()
 {
-    QTest::addColumn<QByteArray>("request");
-    QTest::addColumn<QByteArray>("received");
-    QTest::addColumn<int>("status");
-    QTest::addColumn<int>("start");
-    QTest::addColumn<int>("length");
-    QTest::addColumn<int>("skipped");
-    QTest::addColumn<int>("crcFailures");
-    // Rows from "late" on: an earlier request, where this one went out, and what follows.
-    QTest::addColumn<QByteArray>("earlier");
-    QTest::addColumn<int>("sentAt");
-    QTest::addColumn<int>("earlierIndex"); // Late: p.earlier; else p.earlierDamaged
-    QTest::addColumn<bool>("couldBeLate");
-    QTest::addColumn<int>("droppable");
-
-    const int in = Pairing::Incomplete, ok = Pairing::Complete, ex = Pairing::Exception,
-              late = Pairing::Late;
-    QTest::newRow("complete read") << kReadTwo << kReadTwoReply << ok << 0 << 9 << 0 << 0
-                                   << QByteArray() << 0 << -1 << false << 0;
-    QTest::newRow("nothing yet") << kReadTwo << QByteArray() << in << 0 << 0 << 0 << 0
-                                 << QByteArray() << 0 << -1 << false << 0;
-    QTest::newRow("short by one") << kReadTwo << kReadTwoReply.left(8) << in << 0 << 0 << 0 << 0
-                                  << QByteArray() << 0 << -1 << false << 0;
-    QTest::newRow("stray then valid") << kReadTwo << raw("ff") + kReadTwoReply << ok << 1 << 9 << 1
-                                      << 0 << QByteArray() << 0 << -1 << false << 0;
-    QTest::newRow("stray equal to the address")
-        << kReadTwo << raw("01") + kReadTwoReply << ok << 1 << 9 << 1 << 0 << QByteArray() << 0
-        << -1 << false << 0;
-    QTest::newRow("exception") << kReadTwo << frame("018302") << ex << 0 << 5 << 0 << 0
-                               << QByteArray() << 0 << -1 << false << 0;
-    QTest::newRow("wrong address") << kReadTwo << frame("02030400002580") << in << 0 << 0 << 9 << 0
-                                   << QByteArray() << 0 << -1 << false << 0;
-    QTest::newRow("wrong function") << kReadTwo << frame("010600060001") << in << 0 << 0 << 8 << 0
-                                    << QByteArray() << 0 << -1 << false << 0;
-    QTest::newRow("late reply to an earlier request")
-        << kReadTwo << kAddressReport + kReadTwoReply << ok << 5 << 9 << 5 << 0 << QByteArray() << 0
-        << -1 << false << 0;
-    QTest::newRow("bad crc") << kReadTwo << kReadTwoReply.left(8) + raw("00") << in << 0 << 0 << 9
-                             << 1 << QByteArray() << 0 << -1 << false << 0;
-    QTest::newRow("byte count claims more than was asked")
-        << kReadTwo << frame("0103ff00002580") << in << 0 << 0 << 9 << 0 << QByteArray() << 0 << -1
-        << false << 0;
-    QTest::newRow("echo with another value") << kBrake << frame("010600060000") << in << 0 << 0 << 8
-                                             << 0 << QByteArray() << 0 << -1 << false << 0;
-    QTest::newRow("echo") << kBrake << kBrake << ok << 0 << 8 << 0 << 0 << QByteArray() << 0 << -1
-                          << false << 0;
-    QTest::newRow("write registers reply") << kRun << frame("011000040002") << ok << 0 << 8 << 0
-                                           << 0 << QByteArray() << 0 << -1 << false << 0;
-    QTest::newRow("address report") << kReadAddress << kAddressReport << ok << 0 << 5 << 0 << 0
-                                    << QByteArray() << 0 << -1 << false << 0;
-    QTest::newRow("address changed") << frame("001005") << raw("0010007c") << ok << 0 << 4 << 0 << 0
-                                     << QByteArray() << 0 << -1 << false << 0;
-    QTest::newRow("partial reply after garbage waits at its start")
-        << kReadTwo << raw("ffee") + kReadTwoReply.left(4) << in << 0 << 0 << 2 << 0 << QByteArray()
-        << 0 << -1 << false << 0;
-    QTest::newRow("unknown function: only an exception pairs")
-        << frame("014100") << frame("01c101") << ex << 0 << 5 << 0 << 0 << QByteArray() << 0 << -1
-        << false << 0;
-    // A slow module's reply lands in the next probe's try.
-    QTest::newRow("late reply of the address asked before")
-        << kReadTwoAt2 << kReadTwoReply << late << 0 << 9 << 0 << 0 << kReadTwo << 0 << 0 << false
-        << 0;
-    QTest::newRow("late bad-CRC reply of the address asked before")
-        << kReadTwoAt2 << kReadTwoReply.left(8) + raw("00") << in << 0 << 0 << 9 << 0 << kReadTwo
-        << 0 << 0 << false << 0;
-    QTest::newRow("the same request asked before: maybe late")
-        << kReadAddress << kAddressReport << ok << 0 << 5 << 0 << 0 << kReadAddress << 0 << -1
-        << true << 0;
-    QTest::newRow("before the request: only a late reply")
-        << kReadAddress << kAddressReport << in << 0 << 0 << 5 << 0 << QByteArray() << 5 << -1
-        << false << 0;
-    QTest::newRow("over 1 KiB of noise, then a begun reply kept")
-        << kReadTwo << kNoise + kReadTwoReply.left(4) << in << 0 << 0 << 1100 << 0 << QByteArray()
-        << 0 << -1 << false << 1100;
-    QTest::newRow("over 1 KiB of noise, then a reply")
-        << kReadTwo << kNoise + kReadTwoReply << ok << 1100 << 9 << 1100 << 0 << QByteArray() << 0
-        << -1 << false << 0;
-    QTest::newRow("under 1 KiB of noise kept") << kReadTwo << kNoise.left(100) << in << 0 << 0
-                                               << 100 << 0 << QByteArray() << 0 << -1 << false << 0;
+    QTest::addColumn<int>("row");
+    for (int i = 0; i < int(std::size(kPairRows)); ++i)
+        QTest::newRow(kPairRows[i].name) << i;
 }
 
 void tst_Pairing::pairs()
 {
-    QFETCH(QByteArray, request);
-    QFETCH(QByteArray, received);
-    QFETCH(int, status);
-    QFETCH(int, start);
-    QFETCH(int, length);
-    QFETCH(int, skipped);
-    QFETCH(int, crcFailures);
-    QFETCH(QByteArray, earlier);
-    QFETCH(int, sentAt);
-    QFETCH(int, earlierIndex);
-    QFETCH(bool, couldBeLate);
-    QFETCH(int, droppable);
+    QFETCH(int, row);
+    const PairRow &r = kPairRows[row];
     const QVector<QByteArray> earlierRequests =
-        earlier.isEmpty() ? QVector<QByteArray>() : QVector<QByteArray>{earlier};
-    const Pairing p = pairReply(request, received, earlierRequests, sentAt);
-    QCOMPARE(int(p.status), status);
-    QCOMPARE(p.skipped, skipped);
-    QCOMPARE(p.crcFailures, crcFailures);
-    QCOMPARE(p.status == Pairing::Late ? p.earlier : p.earlierDamaged, earlierIndex);
-    QCOMPARE(p.couldBeLate, couldBeLate);
-    QCOMPARE(p.droppable, droppable);
-    if (status != Pairing::Incomplete) {
-        QCOMPARE(p.start, start);
-        QCOMPARE(p.length, length);
-        QVERIFY(p.start + p.length <= received.size());
+        r.earlier.isEmpty() ? QVector<QByteArray>() : QVector<QByteArray>{r.earlier};
+    const Pairing p = pairReply(r.request, r.received, earlierRequests, r.sentAt);
+    QCOMPARE(int(p.status), r.status);
+    QCOMPARE(p.skipped, r.skipped);
+    QCOMPARE(p.crcFailures, r.crcFailures);
+    QCOMPARE(p.status == Pairing::Late ? p.earlier : p.earlierDamaged, r.earlierIndex);
+    QCOMPARE(p.couldBeLate, r.couldBeLate);
+    QCOMPARE(p.droppable, r.droppable);
+    if (r.status != Pairing::Incomplete) {
+        QCOMPARE(p.start, r.start);
+        QCOMPARE(p.length, r.length);
+        QVERIFY(p.start + p.length <= r.received.size());
     }
 }
 
@@ -183,12 +149,12 @@ void tst_Pairing::damage_data()
         Damage damage;
     } rows[] = {
         {"nothing", kReadTwo, {}, Damage::None},
-        {"noise", kReadTwo, raw("ffee00"), Damage::Noise},
-        {"a lone byte like the address", kReadTwo, raw("ff01"), Damage::Noise},
+        {"noise", kReadTwo, fromHex("ffee00"), Damage::Noise},
+        {"a lone byte like the address", kReadTwo, fromHex("ff01"), Damage::Noise},
         {"cut off", kReadTwo, kReadTwoReply.left(5), Damage::CutOff},
-        {"exception cut off", kReadTwo, raw("0183"), Damage::CutOff},
+        {"exception cut off", kReadTwo, fromHex("0183"), Damage::CutOff},
         {"bad crc", kReadTwo, badCrc, Damage::BadCrc},
-        {"bad crc after noise", kReadTwo, raw("ff") + badCrc, Damage::BadCrc},
+        {"bad crc after noise", kReadTwo, fromHex("ff") + badCrc, Damage::BadCrc},
         {"one address report, bad crc", kReadAddress, badReport, Damage::BadCrc},
         {"two address reports", kReadAddress, collided("002003", "002007"), Damage::Collision},
         {"two address reports, far apart", kReadAddress, collided("002001", "0020fe"),

@@ -1,6 +1,6 @@
-#include "link/crc16.h"
 #include "link/telnetcodec.h"
 #include "link/transport.h"
+#include "replies.h"
 
 #include <QSignalSpy>
 #include <QTcpServer>
@@ -12,11 +12,6 @@
 using namespace quarvex;
 
 namespace {
-
-QByteArray raw(const char *hex)
-{
-    return QByteArray::fromHex(hex);
-}
 
 // The far end on 127.0.0.1, a free port: takes one connection and keeps what it reads.
 class Peer
@@ -59,7 +54,6 @@ public:
     explicit TelnetPeer(quint32 acknowledged) : m_acknowledged(acknowledged) {}
     QByteArray data;
     QList<int> dataAtSpeedRequest;
-    QByteArray escape(const QByteArray &bytes) const { return TelnetCodec::escape(bytes); }
 
 protected:
     void onBytes(const QByteArray &bytes) override
@@ -69,7 +63,7 @@ protected:
         data += out.data;
         for (const TelnetCodec::Event &e : out.events) {
             if (e.kind == TelnetCodec::Event::ComPortAccepted)
-                send(raw("fffd2c"));
+                send(fromHex("fffd2c"));
             if (e.kind == TelnetCodec::Event::ComPortCommand &&
                 e.command == TelnetCodec::SetBaudRate) {
                 // Data that came with the request: sent before the acknowledgement.
@@ -137,14 +131,14 @@ void tst_Transport::rfc2217SetsTheSpeedAndEscapes()
     QVERIFY(t->isOpen());
     // The server set another speed than asked; the window and quarvexctl say so.
     QCOMPARE(t->actualLineSpeed(), quint32(19200));
-    QVERIFY(peer.received.contains(raw("fffa2c0100002580fff0")));
-    QVERIFY(peer.received.contains(raw("fffa2c0208fff0")));
+    QVERIFY(peer.received.contains(fromHex("fffa2c0100002580fff0")));
+    QVERIFY(peer.received.contains(fromHex("fffa2c0208fff0")));
 
-    const QByteArray request = withCrc(raw("01ff"));
+    const QByteArray request = withCrc(fromHex("01ff"));
     t->write(request);
     QTRY_COMPARE(peer.data.toHex(), request.toHex());
     QSignalSpy ready(t.get(), &Transport::readyRead);
-    peer.send(peer.escape(raw("02ff03")));
+    peer.send(TelnetCodec::escape(fromHex("02ff03")));
     QTRY_VERIFY(!ready.isEmpty());
     QCOMPARE(t->readAll().toHex(), QByteArray("02ff03"));
 }
@@ -156,10 +150,10 @@ void tst_Transport::rfc2217HoldsFramesUntilTheSpeedIsAcknowledged()
     QVERIFY(t->isOpen());
     QSignalSpy confirmed(t.get(), &Transport::lineSpeedConfirmed);
     QVERIFY(t->setLineSpeed(1200));
-    t->write(withCrc(raw("0020")));
+    t->write(withCrc(fromHex("0020")));
     // Written in one go with the new speed, the frame still waits for its acknowledgement.
     QTRY_COMPARE(confirmed.size(), 1);
-    QTRY_COMPARE(peer.data.toHex(), withCrc(raw("0020")).toHex());
+    QTRY_COMPARE(peer.data.toHex(), withCrc(fromHex("0020")).toHex());
     QCOMPARE(peer.dataAtSpeedRequest, (QList<int>{0, 0}));
 }
 
