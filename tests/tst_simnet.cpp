@@ -1,6 +1,6 @@
 // The virtual module on the network: its own faces (serial device server, raw and
-// RFC 2217; Modbus TCP gateway), ser2net in front of its pty, and mbpoll (libmodbus) as
-// a second, independent Modbus TCP client. Everything on 127.0.0.1, at ports free at run time.
+// RFC 2217; Modbus TCP gateway) and mbpoll (libmodbus) as a second, independent Modbus TCP
+// client; tst_cli puts ser2net in front of its pty. All on 127.0.0.1, at ports free at run time.
 #include "link/crc16.h"
 #include "link/mbap.h"
 #include "link/telnetcodec.h"
@@ -9,18 +9,11 @@
 #include <QTcpSocket>
 #include <QtTest>
 
-#include <memory>
-
 using quarvex::TelnetCodec;
 
 namespace {
 
 constexpr int kWaitMs = 5000;
-
-QByteArray hex(const QString &text)
-{
-    return QByteArray::fromHex(text.toLatin1());
-}
 
 // A client of one face: RTU frames (CRC added here) over raw TCP or Telnet, or MBAP as is.
 class FaceClient
@@ -143,9 +136,6 @@ void TestSimNet::faces_data()
         << "modbus-tcp" << QStringList{}
         << QStringList{"> 0003 0000 0002 00 20", "quiet", "> 0004 0000 0006 01 03 0000 0001",
                        "< 0004 0000 0005 01 03 02 0000"};
-    QTest::newRow("ser2net tcp: transparent read") << "ser2net-tcp" << QStringList{} << read;
-    QTest::newRow("ser2net rfc2217: answers at its own speed only")
-        << "ser2net-rfc2217" << QStringList{"--baud", "19200"} << ownSpeedOnly;
 }
 
 void TestSimNet::faces()
@@ -153,38 +143,23 @@ void TestSimNet::faces()
     QFETCH(QString, face);
     QFETCH(QStringList, simArgs);
     QFETCH(QStringList, steps);
-    const bool viaSer2net = face.startsWith(QLatin1String("ser2net-"));
-    if (viaSer2net)
-        QUARVEX_REQUIRE_SER2NET();
-    else
-        simArgs << QLatin1String("--") + face << QStringLiteral("0");
-    SimProcess sim(simArgs);
-    QVERIFY2(!sim.path().isEmpty(), "the module did not start");
-
-    std::unique_ptr<Ser2net> server;
-    quint16 port = sim.port();
-    if (viaSer2net) {
-        server = std::make_unique<Ser2net>(sim.path(), face.endsWith(QLatin1String("tcp"))
-                                                           ? Ser2net::Mode::Raw
-                                                           : Ser2net::Mode::Rfc2217);
-        QVERIFY2(server->isListening(), qPrintable(server->log()));
-        port = server->port();
-    }
+    SimProcess sim(simArgs << QLatin1String("--") + face << QStringLiteral("0"));
+    QVERIFY2(sim.port() != 0, "the module did not start");
     const FaceClient::Kind kind = face == QLatin1String("modbus-tcp") ? FaceClient::Kind::Mbap
-                                  : face.endsWith(QLatin1String("rfc2217"))
-                                      ? FaceClient::Kind::Telnet
-                                      : FaceClient::Kind::Raw;
-    FaceClient client(kind, port);
+                                  : face == QLatin1String("rfc2217")  ? FaceClient::Kind::Telnet
+                                                                      : FaceClient::Kind::Raw;
+    FaceClient client(kind, sim.port());
     QVERIFY(client.connected());
 
     QByteArray heard;
     for (const QString &step : steps) {
         const QString arg = step.section(QLatin1Char(' '), 1).remove(QLatin1Char(' '));
+        const QByteArray bytes = QByteArray::fromHex(arg.toLatin1());
         if (step.startsWith(QLatin1Char('>'))) {
-            heard = client.send(hex(arg));
+            heard = client.send(bytes);
         } else if (step.startsWith(QLatin1Char('<'))) {
             const QByteArray want =
-                kind == FaceClient::Kind::Mbap ? hex(arg) : quarvex::withCrc(hex(arg));
+                kind == FaceClient::Kind::Mbap ? bytes : quarvex::withCrc(bytes);
             QCOMPARE(client.take(int(want.size())).toHex(' '), want.toHex(' '));
         } else if (step.startsWith(QLatin1String("baud"))) {
             QCOMPARE(client.setBaud(arg.toUInt()), arg.toUInt());
