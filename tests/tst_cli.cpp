@@ -52,15 +52,6 @@ Result ctl(const QStringList &args, const QByteArray &lang = "C.UTF-8",
     return r;
 }
 
-QJsonObject json(const QByteArray &line)
-{
-    QJsonParseError error{};
-    const QJsonDocument doc = QJsonDocument::fromJson(line, &error);
-    if (error.error != QJsonParseError::NoError)
-        qWarning("not JSON: %s", line.constData());
-    return doc.object();
-}
-
 // What the module is told, what the program is asked, and what must come of it.
 struct Row
 {
@@ -122,7 +113,6 @@ void tst_Cli::framesOnTheWire_data()
     row("motor release", QStringLiteral("-a 1 motor 2 release"), {alarm2, frame("0106000b0000")});
     row("motor frequency", QStringLiteral("-a 1 motor 2 frequency 1000"),
         {alarm2, frame("01100007000204000003e8")});
-    row("alarm clear, none standing", QStringLiteral("-a 1 alarm clear 2"), {alarm2});
     row("set-speed", QStringLiteral("-a 1 set-speed 115200"), {frame("011000000002040001c200")});
     // The new address is read back.
     row("set-address", QStringLiteral("set-address 5"),
@@ -144,8 +134,8 @@ void tst_Cli::framesOnTheWire()
     QCOMPARE(r.status, 0);
     QTRY_COMPARE(sim.received(), frames);
     // Commands report the frame they sent and the reply; queries their own shape.
-    const QJsonObject o = json(r.out);
-    QVERIFY(!o.isEmpty());
+    const QJsonObject o = QJsonDocument::fromJson(r.out).object();
+    QVERIFY2(!o.isEmpty(), r.out.constData());
     if (o.contains(QStringLiteral("request")))
         QVERIFY(frames.contains(o.value(QStringLiteral("request")).toString()));
 }

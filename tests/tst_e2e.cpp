@@ -13,15 +13,9 @@ namespace {
 QString summary(quint32 lineSpeed, quint32 f1, const char *d1, int s1, quint32 f2, const char *d2,
                 int s2)
 {
-    return QStringLiteral("波特率=%1 电机1PWM频率=%2 电机1%3 电机1速度=%4 电机2PWM频率=%5 电机2%6 "
-                          "电机2速度=%7 ")
-        .arg(lineSpeed)
-        .arg(f1)
-        .arg(QString::fromUtf8(d1))
-        .arg(s1)
-        .arg(f2)
-        .arg(QString::fromUtf8(d2))
-        .arg(s2);
+    return QString::asprintf("波特率=%u 电机1PWM频率=%u 电机1%s 电机1速度=%d "
+                             "电机2PWM频率=%u 电机2%s 电机2速度=%d ",
+                             lineSpeed, f1, d1, s1, f2, d2, s2);
 }
 
 QString factory(quint32 lineSpeed = 9600)

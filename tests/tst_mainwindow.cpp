@@ -133,8 +133,8 @@ void tst_MainWindow::openReportClose()
     r.setText("lineEdit_addr", QString());
     QVERIFY(r.answerAddress(7));
     QCOMPARE(r.get<QLineEdit>("lineEdit_addr")->text(), QStringLiteral("7"));
-    QCOMPARE(r.lines().mid(1, 2), (QStringList{replyLine(quarvex::withCrc(fromHex("002007"))),
-                                               QStringLiteral("发送--->00200068")}));
+    QCOMPARE(r.lines().mid(1, 2),
+             (QStringList{replyLine(frame("002007")), QStringLiteral("发送--->00200068")}));
     QVERIFY(r.answerAddress(1)); // a second report leaves the controls enabled
 
     // Half a reply still waiting for the quiet time is logged, not lost, on closing.

@@ -140,12 +140,12 @@ void tst_NetCodecs::mbapClient_data()
     QTest::addColumn<bool>("broken");
 
     // The request is transaction 1 at unit 1: read of registers 00-01.
-    const QByteArray reply = withCrc(fromHex("01030400002580"));
+    const QByteArray reply = frame("01030400002580");
     QTest::newRow("reply") << chunks({"00010000000701030400002580"}) << reply << 0 << false;
     QTest::newRow("reply split inside the header and the PDU")
         << chunks({"000100", "000007010304", "00002580"}) << reply << 0 << false;
     QTest::newRow("exception reply")
-        << chunks({"000100000003018302"}) << withCrc(fromHex("018302")) << 0 << false;
+        << chunks({"000100000003018302"}) << frame("018302") << 0 << false;
     QTest::newRow("transaction id mismatch")
         << chunks({"00020000000701030400002580"}) << QByteArray() << 1 << false;
     QTest::newRow("late reply before the awaited one")
@@ -168,8 +168,7 @@ void tst_NetCodecs::mbapClient()
     QFETCH(bool, broken);
 
     mbap::Client client;
-    QCOMPARE(client.request(withCrc(fromHex("010300000002"))).toHex(),
-             QByteArray("000100000006010300000002"));
+    QCOMPARE(client.request(frame("010300000002")).toHex(), QByteArray("000100000006010300000002"));
     mbap::Client::Output all;
     for (const QByteArray &bytes : received) {
         const mbap::Client::Output out = client.feed(bytes);

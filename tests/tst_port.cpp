@@ -32,14 +32,12 @@ void tst_Port::openFailure_data()
     QTest::addColumn<bool>("readWrite");
     QTest::addColumn<OpenFailure>("failure");
     // A lock or an exclusive opener reads as a permission error; the node tells.
-    QTest::newRow("node refuses the user")
-        << int(QSerialPort::PermissionError) << true << false << OpenFailure::Permission;
-    QTest::newRow("locked or busy")
-        << int(QSerialPort::PermissionError) << true << true << OpenFailure::InUse;
+    const int denied = QSerialPort::PermissionError;
+    QTest::newRow("node refuses the user") << denied << true << false << OpenFailure::Permission;
+    QTest::newRow("locked or busy") << denied << true << true << OpenFailure::InUse;
     QTest::newRow("gone") << int(QSerialPort::DeviceNotFoundError) << false << false
                           << OpenFailure::NotFound;
-    QTest::newRow("gone, said otherwise")
-        << int(QSerialPort::PermissionError) << false << false << OpenFailure::NotFound;
+    QTest::newRow("gone, said otherwise") << denied << false << false << OpenFailure::NotFound;
     QTest::newRow("other") << int(QSerialPort::UnsupportedOperationError) << true << true
                            << OpenFailure::Other;
 }

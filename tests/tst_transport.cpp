@@ -13,11 +13,12 @@ using namespace quarvex;
 
 namespace {
 
-// The far end on 127.0.0.1, a free port: takes one connection and keeps what it reads.
-class Peer
+// An RFC 2217 server on 127.0.0.1, a free port: takes one connection, keeps what it reads
+// and acknowledges every speed with the one it is told to.
+class TelnetPeer
 {
 public:
-    Peer()
+    explicit TelnetPeer(quint32 acknowledged) : m_acknowledged(acknowledged)
     {
         m_server.listen(QHostAddress::LocalHost, 0);
         QObject::connect(&m_server, &QTcpServer::newConnection, [this] {
@@ -26,37 +27,18 @@ public:
                              [this] { onBytes(m_socket->readAll()); });
         });
     }
-    virtual ~Peer() = default;
 
-    QString url(const char *scheme) const
+    QString url() const
     {
-        return QStringLiteral("%1://127.0.0.1:%2")
-            .arg(QLatin1String(scheme))
-            .arg(m_server.serverPort());
+        return QStringLiteral("rfc2217://127.0.0.1:%1").arg(m_server.serverPort());
     }
     void send(const QByteArray &bytes) { m_socket->write(bytes); }
-    void hangUp() { m_socket->close(); }
 
-    QByteArray received;
-    QTcpSocket *m_socket = nullptr;
-
-protected:
-    virtual void onBytes(const QByteArray &bytes) { received += bytes; }
-
-private:
-    QTcpServer m_server;
-};
-
-// An RFC 2217 server that acknowledges every speed with the one it is told to.
-class TelnetPeer : public Peer
-{
-public:
-    explicit TelnetPeer(quint32 acknowledged) : m_acknowledged(acknowledged) {}
-    QByteArray data;
+    QByteArray received, data;
     QList<int> dataAtSpeedRequest;
 
-protected:
-    void onBytes(const QByteArray &bytes) override
+private:
+    void onBytes(const QByteArray &bytes)
     {
         received += bytes;
         const TelnetCodec::Output out = m_codec.feed(bytes);
@@ -73,15 +55,16 @@ protected:
         }
     }
 
-private:
+    QTcpServer m_server;
+    QTcpSocket *m_socket = nullptr;
     TelnetCodec m_codec{TelnetCodec::Role::Server};
     quint32 m_acknowledged;
 };
 
 // Opens an RFC 2217 port on the peer and waits until it is open.
-std::unique_ptr<Transport> openOn(const Peer &peer)
+std::unique_ptr<Transport> openOn(const TelnetPeer &peer)
 {
-    std::unique_ptr<Transport> t(createTransport(peer.url("rfc2217")));
+    std::unique_ptr<Transport> t(createTransport(peer.url()));
     QSignalSpy opened(t.get(), &Transport::opened);
     if (t->open(9600) == Transport::Opening::Pending)
         opened.wait(10000);
@@ -134,7 +117,7 @@ void tst_Transport::rfc2217SetsTheSpeedAndEscapes()
     QVERIFY(peer.received.contains(fromHex("fffa2c0100002580fff0")));
     QVERIFY(peer.received.contains(fromHex("fffa2c0208fff0")));
 
-    const QByteArray request = withCrc(fromHex("01ff"));
+    const QByteArray request = frame("01ff");
     t->write(request);
     QTRY_COMPARE(peer.data.toHex(), request.toHex());
     QSignalSpy ready(t.get(), &Transport::readyRead);
@@ -150,10 +133,10 @@ void tst_Transport::rfc2217HoldsFramesUntilTheSpeedIsAcknowledged()
     QVERIFY(t->isOpen());
     QSignalSpy confirmed(t.get(), &Transport::lineSpeedConfirmed);
     QVERIFY(t->setLineSpeed(1200));
-    t->write(withCrc(fromHex("0020")));
+    t->write(frame("0020"));
     // Written in one go with the new speed, the frame still waits for its acknowledgement.
     QTRY_COMPARE(confirmed.size(), 1);
-    QTRY_COMPARE(peer.data.toHex(), withCrc(fromHex("0020")).toHex());
+    QTRY_COMPARE(peer.data.toHex(), frame("0020").toHex());
     QCOMPARE(peer.dataAtSpeedRequest, (QList<int>{0, 0}));
 }
 
