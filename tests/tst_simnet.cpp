@@ -118,8 +118,9 @@ void TestSimNet::faces_data()
     QTest::addColumn<QStringList>("simArgs");
     QTest::addColumn<QStringList>("steps");
     const QStringList read{"> 0103 0000 0002", "< 010304 0000 2580"};
-    const QStringList ownSpeedOnly{"baud 9600",  "> 0020", "quiet",
-                                   "baud 19200", "> 0020", "< 002001"};
+    // Another request at the wrong speed, so that an answer to it would show.
+    const QStringList ownSpeedOnly{"baud 9600",  "> 0103 0000 0001", "quiet",
+                                   "baud 19200", "> 0020",           "< 002001"};
     QTest::newRow("tcp: transparent read") << "tcp" << QStringList{} << read;
     QTest::newRow("rfc2217: answers at its own speed only")
         << "rfc2217" << QStringList{"--baud", "19200"} << ownSpeedOnly;
