@@ -283,23 +283,13 @@ void Link::onTimer()
         if (m_state == State::Lingering)
             finish(Exchange::Silent);
         return;
-    case State::Waiting: {
-        const QByteArray held = readPending();
-        if (!held.isEmpty()) {
-            take(held);
-            if (m_state != State::Waiting || m_timer.isActive())
-                return;
-        }
-        endTry();
+    case State::Waiting:
+        if (!heldBytesMovedOn())
+            endTry();
         return;
-    }
-    case State::Quieting: {
-        const QByteArray held = readPending();
-        if (!held.isEmpty()) {
-            take(held);
-            if (m_state != State::Quieting || m_timer.isActive())
-                return;
-        }
+    case State::Quieting:
+        if (heldBytesMovedOn())
+            return;
         if (m_triesLeft > 0 && (m_failure == Exchange::Damaged || m_policy.retrySilence)) {
             sendTry();
             return;
@@ -307,7 +297,16 @@ void Link::onTimer()
         finish(m_failure);
         return;
     }
-    }
+}
+
+bool Link::heldBytesMovedOn()
+{
+    const State before = m_state;
+    const QByteArray held = readPending();
+    if (held.isEmpty())
+        return false;
+    take(held);
+    return m_state != before || m_timer.isActive();
 }
 
 void Link::endTry()

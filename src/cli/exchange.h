@@ -103,6 +103,9 @@ private:
     QByteArray readPending();
     void onReadyRead();
     void take(const QByteArray &bytes);
+    // On a busy computer the timer can come before the bytes the port already holds:
+    // true when those bytes moved the try on (a new state or a new wait).
+    bool heldBytesMovedOn();
     void onTimer();
     void endTry();
     void onError(const TransportError &error);
