@@ -1,4 +1,4 @@
-#include "cli/strategy.h"
+#include "cli/scanstrategy.h"
 #include "link/pairing.h"
 #include "link/trytiming.h"
 #include "replies.h"

@@ -1,10 +1,11 @@
 #include "console.h"
 
-#include "runner.h"
+#include "requestengine.h"
 
 #include <QLocale>
 
 #include <csignal>
+#include <cstdio>
 
 #if defined(Q_OS_UNIX)
 #include <QSocketNotifier>
@@ -53,16 +54,16 @@ bool prefersChinese()
 
 // The signal handler only writes the signal's number to a pipe the event loop watches,
 // so watch can print its summary and scan what it found.
-void routeInterrupt(Runner *runner)
+void routeInterrupt(QObject *receiver, std::function<void(ExitStatus)> interrupt)
 {
     if (::pipe(g_interruptPipe) != 0)
         return;
     ::fcntl(g_interruptPipe[1], F_SETFL, ::fcntl(g_interruptPipe[1], F_GETFL) | O_NONBLOCK);
-    auto *notifier = new QSocketNotifier(g_interruptPipe[0], QSocketNotifier::Read, runner);
-    QObject::connect(notifier, &QSocketNotifier::activated, runner, [runner] {
+    auto *notifier = new QSocketNotifier(g_interruptPipe[0], QSocketNotifier::Read, receiver);
+    QObject::connect(notifier, &QSocketNotifier::activated, receiver, [interrupt] {
         char c = 0;
         if (::read(g_interruptPipe[0], &c, 1) == 1)
-            runner->interrupt(128 + c);
+            interrupt(ExitStatus(128 + c));
     });
     struct sigaction sa
     {
@@ -136,18 +137,39 @@ bool prefersChinese()
     return QLocale::system().uiLanguages().value(0).startsWith(QLatin1String("zh"));
 }
 
-void routeInterrupt(Runner *runner)
+void routeInterrupt(QObject *receiver, std::function<void(ExitStatus)> interrupt)
 {
     g_interrupted = ::CreateEventW(nullptr, FALSE, FALSE, nullptr);
     if (!g_interrupted)
         return;
-    auto *notifier = new QWinEventNotifier(g_interrupted, runner);
-    QObject::connect(notifier, &QWinEventNotifier::activated, runner, [runner] {
-        runner->interrupt(128 + int(::InterlockedCompareExchange(&g_signal, 0, 0)));
+    auto *notifier = new QWinEventNotifier(g_interrupted, receiver);
+    QObject::connect(notifier, &QWinEventNotifier::activated, receiver, [interrupt] {
+        interrupt(ExitStatus(128 + int(::InterlockedCompareExchange(&g_signal, 0, 0))));
     });
     ::SetConsoleCtrlHandler(onConsoleControl, TRUE);
 }
 
 #endif
+
+namespace {
+
+QtMessageHandler g_defaultHandler = nullptr;
+
+void traceHandler(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    if (qstrcmp(context.category, lcTrace().categoryName()) == 0) {
+        std::fprintf(stderr, "%s\n", consoleBytes(message).constData());
+        return;
+    }
+    g_defaultHandler(type, context, message);
+}
+
+} // namespace
+
+void showTrace()
+{
+    QLoggingCategory::setFilterRules(QStringLiteral("quarvex.trace.debug=true"));
+    g_defaultHandler = qInstallMessageHandler(traceHandler);
+}
 
 } // namespace quarvex::cli

@@ -1,13 +1,16 @@
 #pragma once
 
+#include "exitstatus.h"
+
 #include <QByteArray>
+#include <QObject>
 #include <QString>
+
+#include <functional>
 
 // Where quarvexctl meets the terminal: the bytes its text becomes, whether a progress line
 // can be redrawn, which catalogue the user reads, and Ctrl+C.
 namespace quarvex::cli {
-
-class Runner;
 
 // For the run of the program: on Windows the console takes UTF-8 and VT sequences, and
 // gets its own settings back afterwards. Nothing to do elsewhere.
@@ -35,8 +38,12 @@ bool stderrRedraws();
 // True when the user reads Chinese: the locale on POSIX, the UI language on Windows.
 bool prefersChinese();
 
-// Ctrl+C and SIGTERM (on Windows Ctrl+C and Ctrl+Break) reach the event loop as
-// Runner::interrupt with the status a shell reports: 128 + the signal's number.
-void routeInterrupt(Runner *runner);
+// Ctrl+C and SIGTERM (on Windows Ctrl+C and Ctrl+Break) reach the event loop as a call of
+// `interrupt` with the status a shell reports (Interrupted, Terminated), for as long as
+// `receiver` lives.
+void routeInterrupt(QObject *receiver, std::function<void(ExitStatus)> interrupt);
+
+// The -v trace on stderr, line by line as the request engine writes it.
+void showTrace();
 
 } // namespace quarvex::cli

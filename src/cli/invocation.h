@@ -1,6 +1,7 @@
 #pragma once
 
 #include "device/commands.h"
+#include "device/fields.h"
 #include "strategy.h"
 
 #include <QByteArray>
@@ -48,24 +49,37 @@ struct Invocation
     bool csv = false; // watch
     bool verbose = false;
 
-    Command command = Command::ReadAll; // motor
-    Motor motor = Motor::One;           // motor, alarm clear
-    quint32 value = 0;                  // motor speed or frequency, set-address, set-speed
-    int intervalMs = 1000;              // watch
-    int count = 0;                      // watch, 0 = until Ctrl+C
-    QByteArray frame;                   // send, without CRC
-    int from = 1, to = 254;             // scan
-    bool allSpeeds = false;             // scan
-    bool force = false;                 // set-address
+    Command deviceCommand = Command::ReadAll; // motor
+    Motor motor = Motor::One;                 // motor, alarm clear
+    quint32 value = 0;                        // motor speed or frequency, set-address, set-speed
+    int intervalMs = 1000;                    // watch
+    int count = 0;                            // watch, 0 = until Ctrl+C
+    QByteArray frame;                         // send, without CRC
+    int from = 1, to = 254;                   // scan
+    bool allSpeeds = false;                   // scan
+    bool force = false;                       // set-address
 
-    bool needsPort() const { return verb != Verb::Ports && verb != Verb::Find; }
-    // Commands that go to the module's bus address (asked for first when not given).
-    bool needsAddress() const
-    {
-        return verb == Verb::Read || verb == Verb::Motor || verb == Verb::AlarmClear ||
-               verb == Verb::SetSpeed || verb == Verb::Watch;
-    }
+    // The command goes to the module's bus address, asked for first when -a is absent.
+    bool asksAddress() const;
 };
+
+// The rows of a table defined elsewhere, to walk with a range for.
+template <typename T> struct Rows
+{
+    const T *first, *last;
+    const T *begin() const { return first; }
+    const T *end() const { return last; }
+};
+
+// An option of the command line, as parsed and as the help lists it.
+struct OptionSpec
+{
+    const char *shortName, *name, *value, *help; // help translated in the "Cli" context
+};
+Rows<OptionSpec> options();
+
+// A value for a field, or the message that says what it must be.
+std::optional<quint32> fieldValue(Field field, const QString &text, QString *error);
 
 struct Parsed
 {

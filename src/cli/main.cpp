@@ -1,8 +1,9 @@
 // quarvexctl: the module from the command line.
+#include "commandtable.h"
 #include "console.h"
+#include "context.h"
 #include "invocation.h"
 #include "report.h"
-#include "runner.h"
 
 #include <QCoreApplication>
 #include <QTimer>
@@ -27,23 +28,27 @@ int main(int argc, char *argv[])
     switch (parsed.action) {
     case Parsed::Help:
         std::fputs(consoleBytes(parsed.text).constData(), stdout);
-        return 0;
+        return code(ExitStatus::Done);
     case Parsed::Version:
         std::printf("quarvexctl %s\n", QUARVEX_VERSION);
-        return 0;
+        return code(ExitStatus::Done);
     case Parsed::Error:
         std::fprintf(stderr, "quarvexctl: %s\n%s\n", consoleBytes(parsed.text).constData(),
                      consoleBytes(Cli::tr("Try 'quarvexctl --help'.")).constData());
         // A script reading stdout gets an answer even when the command line was wrong.
         if (QCoreApplication::arguments().contains(QStringLiteral("--json")))
-            std::puts(compact(errorJson(1, parsed.text)).constData());
-        return 1;
+            std::puts(compact(errorJson(code(ExitStatus::Usage), parsed.text)).constData());
+        return code(ExitStatus::Usage);
     case Parsed::Run:
         break;
     }
 
-    Runner runner(parsed.invocation);
-    routeInterrupt(&runner);
-    QTimer::singleShot(0, &runner, &Runner::start);
+    const Invocation &inv = parsed.invocation;
+    if (inv.verbose)
+        showTrace();
+    Context context(inv);
+    CommandGroup *command = commandSpec(inv.verb).create(&context);
+    routeInterrupt(&context, [command](ExitStatus status) { command->interrupt(status); });
+    QTimer::singleShot(0, command, &CommandGroup::start);
     return app.exec();
 }

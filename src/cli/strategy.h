@@ -2,36 +2,33 @@
 
 #include "device/fields.h"
 #include "device/registers.h"
+#include "exchange.h"
 
 #include <QtGlobal>
 
 #include <array>
 #include <cstddef>
 
-// How find and scan spend their time on the line; pure, so the figures can be checked.
+// What find and scan share: the order of the speeds, how long a probe waits, and what an
+// exchange gave, as their pure decisions take it.
 namespace quarvex::cli {
 
-// The line speeds as places in kLineSpeeds, likeliest first: the factory speed, then
-// the common ones, the slowest (and dearest to try) last.
-constexpr std::array<int, kLineSpeeds.size()> kLikeliestSpeeds = {3, 5, 7, 6, 2, 1, 4, 8, 0};
+// The line speeds likeliest first: the factory speed, then the common ones, the slowest
+// (and dearest to try) last.
+constexpr std::array<quint32, kLineSpeeds.size()> kSpeedOrder = {9600, 19200, 115200, 57600, 4800,
+                                                                 2400, 14400, 128000, 1200};
 
-constexpr std::array<quint32, kLineSpeeds.size()> likeliestFirst()
-{
-    std::array<quint32, kLineSpeeds.size()> order{};
-    for (std::size_t i = 0; i < order.size(); ++i)
-        order[i] = kLineSpeeds[std::size_t(kLikeliestSpeeds[i])];
-    return order;
-}
-
-constexpr std::array<quint32, kLineSpeeds.size()> kSpeedOrder = likeliestFirst();
-
-// Nine places, each of them once: every speed is tried.
+// Each of the nine, once: every speed is tried.
 constexpr bool triesEverySpeedOnce()
 {
-    int seen = 0;
-    for (int i : kLikeliestSpeeds)
-        seen |= 1 << i;
-    return seen == (1 << kLineSpeeds.size()) - 1;
+    for (quint32 speed : kLineSpeeds) {
+        int seen = 0;
+        for (quint32 s : kSpeedOrder)
+            seen += s == speed;
+        if (seen != 1)
+            return false;
+    }
+    return true;
 }
 static_assert(triesEverySpeedOnce(), "every line speed is tried once");
 static_assert(kSpeedOrder[0] == Factory::LineSpeed, "the factory speed is tried first");
@@ -58,21 +55,25 @@ constexpr int longerProbeMs(int currentMs, int lateMs, int ceilingMs)
     return qMin(ceilingMs, qMax(2 * currentMs, lateMs + lateMs / 2));
 }
 
-// A place in a scan: a speed (its index in the scan's list) and a bus address.
-struct ScanPlace
+// What a probe's exchange gave, as the decisions of find and scan take it.
+struct ProbeOutcome
 {
-    int speedIndex;
-    int address;
-};
+    Exchange::Result result = Exchange::Silent;
+    Damage damage = Damage::None;
+    bool couldBeLate = false;
+    QByteArray reply;
+    int lateAddress = -1; // Late: the bus address the late reply came from
+    int lateMs = 0;
 
-// Where a scan asks again from after a late reply of address `late` came while `at` was
-// being asked (past the last speed: while listening at the end). An address above the
-// one asked was asked at the speed before; otherwise the probe under way was spoilt too.
-constexpr ScanPlace rewindAfterLate(ScanPlace at, int late, int speeds, int from, int to)
-{
-    const bool before = at.speedIndex >= speeds || (late > at.address && at.speedIndex > 0);
-    const int address = before ? late : qMin(late, at.address);
-    return {before ? at.speedIndex - 1 : at.speedIndex, qBound(from, address, to)};
-}
+    static ProbeOutcome of(const Exchange &x)
+    {
+        return {x.result,
+                x.damage,
+                x.couldBeLate,
+                x.reply,
+                x.lateRequest.isEmpty() ? -1 : int(quint8(x.lateRequest.at(0))),
+                x.lateMs};
+    }
+};
 
 } // namespace quarvex::cli

@@ -1,4 +1,4 @@
-#include "exchange.h"
+#include "requestengine.h"
 
 #include "link/crc16.h"
 #include "link/linespeed.h"
@@ -7,10 +7,11 @@
 
 #include <QTime>
 
-#include <cstdio>
 #include <utility>
 
 namespace quarvex::cli {
+
+Q_LOGGING_CATEGORY(lcTrace, "quarvex.trace", QtWarningMsg)
 
 namespace {
 
@@ -20,62 +21,42 @@ constexpr int kEarlierKept = 32;
 
 } // namespace
 
-Link::Link(bool verbose, QObject *parent) : QObject(parent), m_verbose(verbose)
+RequestEngine::RequestEngine(Clock *clock, QObject *parent) : QObject(parent), m_clock(clock)
 {
-    m_age.start();
-    m_timer.setSingleShot(true);
-    m_timer.setTimerType(Qt::PreciseTimer);
-    connect(&m_timer, &QTimer::timeout, this, &Link::onTimer);
+    connect(m_clock, &Clock::alarm, this, &RequestEngine::onAlarm);
 }
 
-void Link::open(const QString &name, quint32 baud, Opened done)
+void RequestEngine::attach(Transport *port, quint32 baud)
 {
-    close();
-    delete m_port;
-    m_port = createTransport(name, this);
+    // Whatever was under way on the old port is dropped, its caller never called.
+    m_state = State::Idle;
+    m_done = nullptr;
+    m_clock->stopAlarm();
+    if (m_port)
+        disconnect(m_port, nullptr, this, nullptr);
+    m_port = port;
+    m_baud = baud;
     m_lost.reset();
     m_extraWaitMs = 0;
-    connect(m_port, &Transport::readyRead, this, &Link::onReadyRead);
-    connect(m_port, &Transport::failed, this, &Link::onError);
-    connect(m_port, &Transport::bytesWritten, this, [this] {
+    m_pending.clear();
+    if (!port)
+        return;
+    connect(port, &Transport::readyRead, this, &RequestEngine::onReadyRead);
+    connect(port, &Transport::failed, this, &RequestEngine::onError);
+    connect(port, &Transport::bytesWritten, this, [this] {
         // A broadcast is done once it is out and has had its wire time.
         if (m_state == State::Sending && m_port->bytesToWrite() == 0)
-            m_timer.start(wireMs(int(m_x.request.size()), m_baud) + gapMs(m_baud));
+            m_clock->setAlarm(nowNs() +
+                              qint64(wireMs(int(m_x.request.size()), m_baud) + gapMs(m_baud)) *
+                                  1000000);
     });
-    connect(m_port, &Transport::lineSpeedConfirmed, this, [this](quint32 actual) {
+    connect(port, &Transport::lineSpeedConfirmed, this, [this](quint32 actual) {
         if (lineSpeedReplaced(m_baud, actual))
             emit speedReplaced(m_baud, actual);
     });
-    connect(m_port, &Transport::opened, this, [this] {
-        Opened opened = std::move(m_opened);
-        if (opened)
-            opened(nullptr);
-    });
-    switch (m_port->open(baud)) {
-    case Transport::Opening::Open:
-        m_baud = baud;
-        done(nullptr);
-        return;
-    case Transport::Opening::Pending:
-        m_baud = baud;
-        m_opened = std::move(done);
-        return;
-    case Transport::Opening::Failed: {
-        const TransportError e = m_port->error();
-        done(&e);
-        return;
-    }
-    }
 }
 
-void Link::close()
-{
-    m_opened = nullptr;
-    if (m_port)
-        m_port->close();
-}
-
-bool Link::setBaud(quint32 baud)
+bool RequestEngine::setBaud(quint32 baud)
 {
     if (!m_port->setLineSpeed(baud))
         return false;
@@ -83,7 +64,7 @@ bool Link::setBaud(quint32 baud)
     return true;
 }
 
-void Link::exchange(const QByteArray &request, const Policy &policy, Done done)
+void RequestEngine::exchange(const QByteArray &request, const Policy &policy, Done done)
 {
     Q_ASSERT(m_state == State::Idle);
     m_x = Exchange();
@@ -93,40 +74,34 @@ void Link::exchange(const QByteArray &request, const Policy &policy, Done done)
     m_triesLeft = 1 + qMax(0, policy.retries);
     m_timing = {policy.turnaroundMs + m_extraWaitMs, int(m_x.request.size()),
                 qMax(expectedReplyLength(m_x.request), 5), m_baud};
-    if (!expectsReply(m_x.request)) {
-        // Every module acts on it and none answers: sent once, not waited for.
-        m_state = State::Sending;
-        m_x.tries = 1;
-        trace(QStringLiteral("tx"), m_x.request, QStringLiteral("broadcast"));
-        if (m_lost) {
-            portFailed(*m_lost);
-            finish(Exchange::PortFailed);
-        } else if (m_port->write(m_x.request) != m_x.request.size()) {
-            m_x.portError = m_port->error().text;
-            finish(Exchange::PortFailed);
-        }
+    if (expectsReply(m_x.request)) {
+        sendTry();
         return;
     }
-    sendTry();
+    // Every module acts on it and none answers: sent once, not waited for.
+    m_state = State::Sending;
+    m_x.tries = 1;
+    trace(QStringLiteral("tx"), m_x.request, QStringLiteral("broadcast"));
+    writeRequest(false);
 }
 
-void Link::linger(int ms, Done done)
+void RequestEngine::linger(int ms, Done done)
 {
     Q_ASSERT(m_state == State::Idle);
     m_x = Exchange();
-    m_policy = Policy{ms, 0, false, true};
+    m_policy = Policy::probe(ms, 0).reportingLate();
     m_done = std::move(done);
     m_received = m_pending + readPending();
     m_pending.clear();
     m_sentAt = int(m_received.size());
     m_lastByteMs = -1;
     m_state = State::Lingering;
-    m_clock.start();
-    m_timer.start(ms);
+    m_tryStartNs = nowNs();
+    alarmAt(ms);
     take(QByteArray());
 }
 
-QVector<QByteArray> Link::earlierRequests() const
+QVector<QByteArray> RequestEngine::earlierRequests() const
 {
     QVector<QByteArray> requests;
     for (const Earlier &e : m_earlier)
@@ -134,18 +109,18 @@ QVector<QByteArray> Link::earlierRequests() const
     return requests;
 }
 
-void Link::forgetEarlier(const QByteArray &request)
+void RequestEngine::forgetEarlier(const QByteArray &request)
 {
     for (int i = int(m_earlier.size()) - 1; i >= 0; --i)
         if (m_earlier[i].request == request)
             m_earlier.remove(i);
 }
 
-void Link::sendTry()
+void RequestEngine::sendTry()
 {
     --m_triesLeft;
     ++m_x.tries;
-    const qint64 now = m_age.elapsed();
+    const qint64 now = ageMs();
     while (!m_earlier.isEmpty() &&
            (now - m_earlier.first().sentMs > kLateHorizonMs || m_earlier.size() > kEarlierKept))
         m_earlier.removeFirst();
@@ -158,25 +133,33 @@ void Link::sendTry()
     m_endMs = firstByteEndMs(m_timing);
     trace(QStringLiteral("tx"), m_x.request);
     m_state = State::Waiting;
-    m_clock.start();
-    m_tries.append(m_age.elapsed());
-    if (m_lost) {
-        portFailed(*m_lost);
-        finish(Exchange::PortFailed);
+    m_tryStartNs = nowNs();
+    m_tries.append(ageMs());
+    if (!writeRequest(true))
         return;
-    }
-    if (m_port->write(m_x.request) != m_x.request.size()) {
-        m_x.portError = m_port->error().text;
-        m_x.portGone = true;
-        finish(Exchange::PortFailed);
-        return;
-    }
-    m_timer.start(m_endMs);
+    alarmAt(m_endMs);
     if (m_sentAt > 0)
         take(QByteArray());
 }
 
-QByteArray Link::readPending()
+// False, the exchange finished, when the request cannot go; a refused write counts as
+// the device gone when `goneIfRefused`.
+bool RequestEngine::writeRequest(bool goneIfRefused)
+{
+    if (m_lost) {
+        portFailed(*m_lost);
+        finish(Exchange::PortFailed);
+        return false;
+    }
+    if (m_port->write(m_x.request) == m_x.request.size())
+        return true;
+    m_x.portError = m_port->error().text;
+    m_x.portGone = goneIfRefused;
+    finish(Exchange::PortFailed);
+    return false;
+}
+
+QByteArray RequestEngine::readPending()
 {
     // The port may hold bytes its notifier has not told of yet: on a busy computer a
     // timer can be handled first. Read them before anything is judged.
@@ -186,13 +169,13 @@ QByteArray Link::readPending()
     return bytes;
 }
 
-void Link::onReadyRead()
+void RequestEngine::onReadyRead()
 {
     if (!m_polling)
         take(m_port->readAll());
 }
 
-void Link::take(const QByteArray &bytes)
+void RequestEngine::take(const QByteArray &bytes)
 {
     switch (m_state) {
     case State::Idle:
@@ -210,51 +193,64 @@ void Link::take(const QByteArray &bytes)
     m_received += bytes;
     const Pairing p = pairReply(m_x.request, m_received, earlierRequests(), m_sentAt);
     if (p.status == Pairing::Incomplete) {
-        if (p.droppable > 0) {
-            trace(QStringLiteral("rx"), m_received.left(p.droppable), QStringLiteral("noise"));
-            m_received.remove(0, p.droppable);
-            m_sentAt = qMax(0, m_sentAt - p.droppable);
-        }
-        const int begun = int(m_received.size()) - p.skipped;
-        if (m_state == State::Waiting && begun > 0 && p.skipped >= m_sentAt) {
-            const int end = tryEndMs(m_timing, m_endMs, nowMs(), m_timing.replyBytes - begun);
-            if (end > m_endMs) {
-                m_endMs = end;
-                m_timer.start(qMax(0, end - nowMs()));
-            }
-        } else if (m_state == State::Quieting && !bytes.isEmpty()) {
-            m_timer.start(qMax(0, retryAtMs(m_endMs, m_lastByteMs, m_baud) - nowMs()));
-        }
+        waitForMore(p, !bytes.isEmpty());
         return;
     }
     if (p.skipped > 0)
         trace(QStringLiteral("rx"), m_received.left(p.skipped), QStringLiteral("skipped"));
-    if (p.status == Pairing::Late) {
-        const Earlier e = m_earlier.at(p.earlier);
-        const int lateMs = int(m_age.elapsed() - e.sentMs);
-        m_earlier.remove(p.earlier);
-        trace(
-            QStringLiteral("rx"), p.reply(m_received),
-            QStringLiteral("late reply to %1, %2 ms after it").arg(hexText(e.request)).arg(lateMs));
-        if (!m_policy.reportLate) {
-            // Not this request's: the awaited reply may still follow.
-            m_received.remove(0, p.start + p.length);
-            m_sentAt = qMax(0, m_sentAt - p.start - p.length);
-            take(QByteArray());
-            return;
+    if (p.status == Pairing::Late)
+        takeLate(p);
+    else
+        takeReply(p);
+}
+
+// No whole reply yet: noise past the kept limit goes, a reply under way pushes the try's
+// end back, and a failed try's quiet wait starts again with every byte.
+void RequestEngine::waitForMore(const Pairing &p, bool fresh)
+{
+    if (p.droppable > 0) {
+        trace(QStringLiteral("rx"), m_received.left(p.droppable), QStringLiteral("noise"));
+        m_received.remove(0, p.droppable);
+        m_sentAt = qMax(0, m_sentAt - p.droppable);
+    }
+    const int begun = int(m_received.size()) - p.skipped;
+    if (m_state == State::Waiting && begun > 0 && p.skipped >= m_sentAt) {
+        const int end = tryEndMs(m_timing, m_endMs, nowMs(), m_timing.replyBytes - begun);
+        if (end > m_endMs) {
+            m_endMs = end;
+            alarmAt(end);
         }
-        m_timer.stop();
-        m_x.reply = p.reply(m_received);
-        // What follows it may be the next late reply.
-        m_pending = m_received.mid(p.start + p.length);
-        m_x.lateRequest = e.request;
-        m_x.lateMs = lateMs;
-        finish(Exchange::Late);
+    } else if (m_state == State::Quieting && fresh) {
+        alarmAt(retryAtMs(m_endMs, m_lastByteMs, m_baud));
+    }
+}
+
+void RequestEngine::takeLate(const Pairing &p)
+{
+    const Earlier e = m_earlier.at(p.earlier);
+    const int lateMs = int(ageMs() - e.sentMs);
+    m_earlier.remove(p.earlier);
+    trace(QStringLiteral("rx"), p.reply(m_received),
+          QStringLiteral("late reply to %1, %2 ms after it").arg(hexText(e.request)).arg(lateMs));
+    if (!m_policy.reportLate) {
+        // Not this request's: the awaited reply may still follow.
+        m_received.remove(0, p.start + p.length);
+        m_sentAt = qMax(0, m_sentAt - p.start - p.length);
+        take(QByteArray());
         return;
     }
-    m_timer.stop();
     m_x.reply = p.reply(m_received);
-    m_x.rttMs = double(m_clock.nsecsElapsed()) / 1e6;
+    // What follows it may be the next late reply.
+    m_pending = m_received.mid(p.start + p.length);
+    m_x.lateRequest = e.request;
+    m_x.lateMs = lateMs;
+    finish(Exchange::Late);
+}
+
+void RequestEngine::takeReply(const Pairing &p)
+{
+    m_x.reply = p.reply(m_received);
+    m_x.rttMs = double(nowNs() - m_tryStartNs) / 1e6;
     m_x.couldBeLate = p.couldBeLate;
     if (p.couldBeLate)
         forgetEarlier(m_x.request);
@@ -270,7 +266,7 @@ void Link::take(const QByteArray &bytes)
     }
 }
 
-void Link::onTimer()
+void RequestEngine::onAlarm()
 {
     switch (m_state) {
     case State::Idle:
@@ -299,17 +295,17 @@ void Link::onTimer()
     }
 }
 
-bool Link::heldBytesMovedOn()
+bool RequestEngine::heldBytesMovedOn()
 {
     const State before = m_state;
     const QByteArray held = readPending();
     if (held.isEmpty())
         return false;
     take(held);
-    return m_state != before || m_timer.isActive();
+    return m_state != before || m_clock->alarmSet();
 }
 
-void Link::endTry()
+void RequestEngine::endTry()
 {
     const QByteArray after = m_received.mid(m_sentAt);
     const Damage damage = classifyDamage(m_x.request, after);
@@ -328,7 +324,7 @@ void Link::endTry()
         // A damaged reply in the shape of an earlier request's: that one's, come late.
         const Earlier e = m_earlier.takeAt(p.earlierDamaged);
         m_x.lateRequest = e.request;
-        m_x.lateMs = int(m_age.elapsed() - e.sentMs);
+        m_x.lateMs = int(ageMs() - e.sentMs);
         m_x.damage = Damage::BadCrc;
         trace(QStringLiteral("--"), {},
               QStringLiteral("a damaged late reply to %1").arg(hexText(e.request)));
@@ -342,32 +338,26 @@ void Link::endTry()
     m_state = State::Quieting;
     const int at = begun ? retryAtMs(m_endMs, m_lastByteMs, m_baud) : m_endMs;
     m_endMs = nowMs();
-    m_timer.start(qMax(0, at - m_endMs));
+    alarmAt(qMax(at, m_endMs));
 }
 
-void Link::onError(const TransportError &error)
+void RequestEngine::onError(const TransportError &error)
 {
     if (error.kind == TransportError::TimedOut)
         return;
-    if (m_opened) {
-        // Still connecting.
-        Opened opened = std::move(m_opened);
-        opened(&error);
-        return;
-    }
     if (m_state == State::Idle) {
         // Told with the next request, which cannot go.
         if (error.closes())
             m_lost = error;
         return;
     }
-    m_timer.stop();
+    m_clock->stopAlarm();
     portFailed(error);
     trace(QStringLiteral("--"), {}, QStringLiteral("port error: %1").arg(m_x.portError));
     finish(Exchange::PortFailed);
 }
 
-void Link::portFailed(const TransportError &error)
+void RequestEngine::portFailed(const TransportError &error)
 {
     m_x.portError = portFailureText(m_port->name(), error);
     // Once open, a failing serial port means the device is gone: unplugged, or the other
@@ -385,7 +375,7 @@ void Link::portFailed(const TransportError &error)
     }
 }
 
-void Link::finish(Exchange::Result result)
+void RequestEngine::finish(Exchange::Result result)
 {
     // A request left without its reply may still draw one.
     if (result != Exchange::Reply && result != Exchange::Exception)
@@ -394,16 +384,16 @@ void Link::finish(Exchange::Result result)
     m_tries.clear();
     m_x.result = result;
     m_state = State::Idle;
-    m_timer.stop();
+    m_clock->stopAlarm();
     // Called last: the caller may start the next exchange from here.
     Done done = std::move(m_done);
     if (done)
         done(m_x);
 }
 
-void Link::trace(const QString &what, const QByteArray &bytes, const QString &note) const
+void RequestEngine::trace(const QString &what, const QByteArray &bytes, const QString &note) const
 {
-    if (!m_verbose)
+    if (!lcTrace().isDebugEnabled())
         return;
     QString line =
         QTime::currentTime().toString(QStringLiteral("hh:mm:ss.zzz")) + QStringLiteral("  ") + what;
@@ -411,7 +401,7 @@ void Link::trace(const QString &what, const QByteArray &bytes, const QString &no
         line += QStringLiteral("  ") + hexText(bytes);
     if (!note.isEmpty())
         line += QStringLiteral("  ") + note;
-    std::fprintf(stderr, "%s\n", qPrintable(line));
+    qCDebug(lcTrace).noquote() << line;
 }
 
 } // namespace quarvex::cli

@@ -1,0 +1,119 @@
+#include "watchcommand.h"
+
+#include "device/frames.h"
+#include "report.h"
+
+#include <QTimer>
+
+#include <cstdio>
+
+namespace quarvex::cli {
+
+void WatchCommand::start()
+{
+    if (m_ctx.refuseAddressFrames())
+        return;
+    const Invocation &inv = m_ctx.inv();
+    m_ctx.openPort(inv.port, inv.baud, true, [this](bool ok) {
+        if (!ok)
+            return;
+        m_ctx.withAddress([this](quint8 address) {
+            m_address = address;
+            if (m_ctx.inv().csv)
+                m_ctx.out(csvHeader());
+            poll();
+        });
+    });
+}
+
+void WatchCommand::interrupt(ExitStatus status)
+{
+    Q_UNUSED(status)
+    summary();
+}
+
+void WatchCommand::poll()
+{
+    m_pollClock.start();
+    m_ctx.engine().exchange(readRegistersFrame(m_address, Reg::LineSpeed, Reg::Count),
+                            Policy::poll(m_ctx.inv().timeoutMs), [this](const Exchange &x) {
+                                if (x.result == Exchange::PortFailed) {
+                                    m_ctx.complain(x.portGone ? Cli::tr("the port went away")
+                                                              : x.portError);
+                                    summary(ExitStatus::PortFailed);
+                                    return;
+                                }
+                                record(x);
+                                if (m_ctx.inv().count > 0 && m_sent >= m_ctx.inv().count) {
+                                    summary();
+                                    return;
+                                }
+                                const qint64 wait = m_ctx.inv().intervalMs - m_pollClock.elapsed();
+                                QTimer::singleShot(int(qMax<qint64>(0, wait)), this, [this] {
+                                    if (!m_ctx.finished())
+                                        poll();
+                                });
+                            });
+}
+
+// One record a poll, answered or not, stamped to the millisecond.
+void WatchCommand::record(const Exchange &x)
+{
+    ++m_sent;
+    PollRecord r;
+    r.time = QDateTime::currentDateTime();
+    switch (x.result) {
+    case Exchange::Reply:
+        ++m_answered;
+        m_rttMin = m_answered == 1 ? x.rttMs : qMin(m_rttMin, x.rttMs);
+        m_rttMax = qMax(m_rttMax, x.rttMs);
+        m_rttSum += x.rttMs;
+        r.answered = decodeState(x.reply, &r.state);
+        r.rttMs = x.rttMs;
+        break;
+    case Exchange::Silent:
+        ++(x.damage == Damage::Noise ? m_noise : m_timeouts);
+        r.damage = x.damage;
+        break;
+    case Exchange::Damaged:
+        ++(x.damage == Damage::CutOff ? m_cutOff : m_crcErrors);
+        r.damage = x.damage;
+        break;
+    case Exchange::Exception:
+        ++m_exceptions;
+        r.exception = exceptionText(x.exceptionCode);
+        break;
+    case Exchange::Late:
+    case Exchange::Broadcast:
+    case Exchange::PortFailed:
+        break;
+    }
+    const Invocation &inv = m_ctx.inv();
+    if (inv.csv)
+        m_ctx.out(csvRecord(r));
+    else if (inv.json)
+        m_ctx.outJson(jsonRecord(r));
+    else
+        m_ctx.out(textRecord(r));
+    std::fflush(stdout);
+}
+
+void WatchCommand::summary(std::optional<ExitStatus> status)
+{
+    if (m_ctx.finished())
+        return;
+    const Summary s{m_sent,       m_answered, m_timeouts,
+                    m_noise,      m_cutOff,   m_crcErrors,
+                    m_exceptions, m_rttMin,   m_answered > 0 ? m_rttSum / m_answered : 0,
+                    m_rttMax};
+    const Invocation &inv = m_ctx.inv();
+    if (inv.json)
+        m_ctx.outJson(summaryJson(s));
+    else if (inv.csv)
+        m_ctx.complain(summaryText(s)); // the CSV stays rows only
+    else
+        m_ctx.out(summaryText(s));
+    m_ctx.finish(status.value_or(m_answered > 0 ? ExitStatus::Done : ExitStatus::NoValidReply));
+}
+
+} // namespace quarvex::cli
