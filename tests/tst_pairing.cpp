@@ -1,4 +1,3 @@
-#include "cli/scanstrategy.h"
 #include "link/pairing.h"
 #include "link/trytiming.h"
 #include "replies.h"
@@ -101,8 +100,6 @@ private slots:
     void damage();
     void timing_data();
     void timing();
-    void rewind_data();
-    void rewind();
 };
 
 void tst_Pairing::pairs_data()
@@ -213,32 +210,6 @@ void tst_Pairing::timing()
     QCOMPARE(retryAtMs(end, end - 1, quint32(baud)), end - 1 + gapMs(quint32(baud)));
     QCOMPARE(retryAtMs(end, end + 100000, quint32(baud)),
              end + wireMs(kLongestReply, quint32(baud)) + gapMs(quint32(baud)));
-}
-
-// scan --from 3 --to 5 at two speeds.
-void tst_Pairing::rewind_data()
-{
-    QTest::addColumn<int>("speed");
-    QTest::addColumn<int>("address");
-    QTest::addColumn<int>("late");
-    QTest::addColumn<int>("toSpeed");
-    QTest::addColumn<int>("toAddress");
-    QTest::newRow("the address before") << 0 << 4 << 3 << 0 << 3;
-    QTest::newRow("a later one spoilt this probe too") << 1 << 3 << 4 << 0 << 4;
-    QTest::newRow("at the first speed") << 0 << 3 << 4 << 0 << 3;
-    QTest::newRow("while listening at the end") << 2 << 6 << 5 << 1 << 5;
-}
-
-void tst_Pairing::rewind()
-{
-    QFETCH(int, speed);
-    QFETCH(int, address);
-    QFETCH(int, late);
-    QFETCH(int, toSpeed);
-    QFETCH(int, toAddress);
-    const cli::ScanPlace p = cli::rewindAfterLate({speed, address}, late, 2, 3, 5);
-    QCOMPARE(p.speedIndex, toSpeed);
-    QCOMPARE(p.address, toAddress);
 }
 
 QTEST_APPLESS_MAIN(tst_Pairing)

@@ -1,0 +1,235 @@
+// quarvexctl's command line, help and reports in process: what a run is asked to do, the
+// words it refuses with, and the text and JSON it prints.
+#include "commandtable.h"
+#include "exitstatus.h"
+#include "helptext.h"
+#include "invocation.h"
+#include "report.h"
+
+#include <QFile>
+#include <QJsonDocument>
+#include <QRegularExpression>
+#include <QtTest>
+
+using namespace quarvex;
+using namespace quarvex::cli;
+
+namespace {
+
+// The fields of an invocation that differ from a bare one.
+QString describe(const Invocation &inv)
+{
+    const Invocation bare;
+    QStringList d{QString::fromLatin1(commandSpec(inv.verb).name)};
+    if (!inv.ports.isEmpty())
+        d << QStringLiteral("ports=") + inv.ports.join(QLatin1Char(','));
+    if (inv.baud != bare.baud)
+        d << QStringLiteral("baud=%1").arg(inv.baud);
+    if (inv.address)
+        d << QStringLiteral("a=%1").arg(*inv.address);
+    if (inv.timeoutGiven)
+        d << QStringLiteral("t=%1").arg(inv.timeoutMs);
+    if (inv.retries != bare.retries)
+        d << QStringLiteral("r=%1").arg(inv.retries);
+    if (inv.verb == Verb::Motor)
+        d << QStringLiteral("command=%1").arg(int(inv.deviceCommand));
+    if (inv.motor != bare.motor)
+        d << QStringLiteral("motor=2");
+    if (inv.value != bare.value)
+        d << QStringLiteral("value=%1").arg(inv.value);
+    if (!inv.frame.isEmpty())
+        d << QStringLiteral("frame=") + QString::fromLatin1(inv.frame.toHex());
+    if (inv.from != bare.from || inv.to != bare.to)
+        d << QStringLiteral("range=%1-%2").arg(inv.from).arg(inv.to);
+    const std::pair<bool, const char *> flags[] = {{inv.json, "json"},
+                                                   {inv.csv, "csv"},
+                                                   {inv.verbose, "verbose"},
+                                                   {inv.allSpeeds, "all-speeds"},
+                                                   {inv.force, "force"}};
+    for (const auto &[on, name] : flags)
+        if (on)
+            d << QString::fromLatin1(name);
+    if (inv.intervalMs != bare.intervalMs || inv.count != bare.count)
+        d << QStringLiteral("interval=%1 count=%2").arg(inv.intervalMs).arg(inv.count);
+    return d.join(QLatin1Char(' '));
+}
+
+} // namespace
+
+class tst_CliArgs : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void parse_data();
+    void parse();
+    void wrapping_data();
+    void wrapping();
+    void helpFitsEightyColumns();
+    void readmeListsEveryExitStatus();
+    void reports_data();
+    void reports();
+};
+
+void tst_CliArgs::parse_data()
+{
+    QTest::addColumn<QString>("args");
+    QTest::addColumn<QString>("env"); // $QUARVEX_PORT
+    QTest::addColumn<int>("action");
+    QTest::addColumn<QString>("expected"); // the invocation described, or the text
+
+    const auto row = [](const char *name, const char *args, const char *env, Parsed::Action a,
+                        const char *expected) {
+        QTest::newRow(name) << QString::fromUtf8(args) << QString::fromUtf8(env) << int(a)
+                            << QString::fromUtf8(expected);
+    };
+    const auto run = Parsed::Run, error = Parsed::Error, help = Parsed::Help;
+    row("options after the command", "motor 2 reverse 100 -a 1 -p p", "", run,
+        "motor ports=p a=1 command=7 motor=2 value=100");
+    row("the environment's port", "-t 300 -r 0 read --json", "env", run,
+        "read ports=env t=300 r=0 json");
+    row("-p wins over the environment", "-p p read", "env", run, "read ports=p");
+    row("the last -p for one port", "-p a -p b address", "", run, "address ports=b");
+    row("scan takes every port", "-p a,b -p c scan --from 3 --to 9 --all-speeds", "", run,
+        "scan ports=a,b,c range=3-9 all-speeds");
+    row("send with blanks", "-p p send 01 03 00 04 00 01", "", run,
+        "send ports=p frame=010300040001");
+    row("find needs no port", "find -b 1200", "", run, "find baud=1200");
+    row("watch", "-p p watch --interval 0 --count 2 --csv", "", run,
+        "watch ports=p csv interval=0 count=2");
+    row("frequency out of range", "-p p -a 1 motor 2 frequency 999", "", error,
+        "HZ must be 1000-10000, not \"999\"");
+    row("unknown line speed", "-p p -b 9601 read", "", error,
+        "the line speed must be one of 1200, 2400, 4800, 9600, 14400, 19200, 57600, 115200, "
+        "128000, not \"9601\"");
+    row("address out of range", "-p p set-address 255", "", error,
+        "the bus address must be 1-254, not \"255\"");
+    row("odd hex", "-p p send 01 0", "", error,
+        "send needs a frame in hex, at least two bytes, not \"01 0\"");
+    row("a motor that is not there", "-p p motor 3 stop", "", error,
+        "wrong arguments for motor (see --help)");
+    row("a value too many", "-p p motor 1 stop 5", "", error,
+        "wrong arguments for motor (see --help)");
+    row("unknown command", "-p p jump", "", error, "unknown command \"jump\" (see --help)");
+    row("no command", "-p p", "", error, "no command given");
+    row("no port", "read", "", error, "no port given: use --port or $QUARVEX_PORT");
+    row("several ports for one module", "-p a,b read", "", error, "only scan takes several ports");
+    row("--from above --to", "-p p scan --from 9 --to 3", "", error,
+        "--from must not be above --to");
+    row("a timeout of 0", "-p p -t 0 read", "", error, "--timeout must be 1-60000, not \"0\"");
+    row("help for one command", "help scan", "", help,
+        "Usage: quarvexctl [options] scan [--from N] [--to N] [--all-speeds]\n");
+    row("--help after a command", "motor --help", "", help,
+        "Usage: quarvexctl [options] motor 1|2 ACTION\n");
+}
+
+void tst_CliArgs::parse()
+{
+    QFETCH(QString, args);
+    QFETCH(QString, env);
+    QFETCH(int, action);
+    QFETCH(QString, expected);
+    const Parsed p = parseArguments(
+        QStringList{QStringLiteral("quarvexctl")} + args.split(QLatin1Char(' ')), env);
+    QCOMPARE(int(p.action), action);
+    if (action == Parsed::Run)
+        QCOMPARE(describe(p.invocation), expected);
+    else if (action == Parsed::Help)
+        QVERIFY2(p.text.startsWith(expected), qPrintable(p.text));
+    else
+        QCOMPARE(p.text, expected);
+}
+
+void tst_CliArgs::wrapping_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("indent");
+    QTest::addColumn<QString>("wrapped");
+
+    const QString words = QStringLiteral("word ").repeated(20).trimmed();
+    QTest::newRow("at a blank, the next line indented")
+        << words << 4
+        << QStringLiteral("word ").repeated(15).trimmed() + QStringLiteral("\n    ") +
+               QStringLiteral("word ").repeated(5).trimmed();
+    // Wide characters take two columns: 40 of them fill a line.
+    QTest::newRow("between wide characters")
+        << QStringLiteral("模").repeated(41) << 0
+        << QStringLiteral("模").repeated(40) + QStringLiteral("\n模");
+    QTest::newRow("closing punctuation stays with its word")
+        << QStringLiteral("模").repeated(39) + QStringLiteral("模，模") << 0
+        << QStringLiteral("模").repeated(39) + QStringLiteral("\n模，模");
+}
+
+void tst_CliArgs::wrapping()
+{
+    QFETCH(QString, text);
+    QFETCH(int, indent);
+    QFETCH(QString, wrapped);
+    QCOMPARE(cli::wrapped(text, indent, indent), wrapped);
+}
+
+void tst_CliArgs::helpFitsEightyColumns()
+{
+    QStringList texts{helpText()};
+    for (const CommandSpec &c : commands())
+        texts << commandHelpText(c);
+    for (const QString &t : texts)
+        for (const QString &line : t.split(QLatin1Char('\n')))
+            QVERIFY2(line.size() <= 80, qPrintable(line));
+}
+
+// The README's table of exit statuses names each of the program's, and no other.
+void tst_CliArgs::readmeListsEveryExitStatus()
+{
+    QFile readme(QStringLiteral(QUARVEX_SOURCE_DIR "/README.md"));
+    QVERIFY(readme.open(QIODevice::ReadOnly));
+    QList<int> listed;
+    const QRegularExpression row(QStringLiteral("^\\| (\\d+) \\|"),
+                                 QRegularExpression::MultilineOption);
+    for (auto m = row.globalMatch(QString::fromUtf8(readme.readAll())); m.hasNext();)
+        listed << m.next().captured(1).toInt();
+    QList<int> statuses;
+    for (const ExitStatusMeaning &s : kExitStatuses)
+        statuses << code(s.status);
+    QCOMPARE(listed, statuses);
+}
+
+void tst_CliArgs::reports_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("expected"); // a pattern
+
+    ModuleState s;
+    s.address = 5;
+    s.lineSpeed = 19200;
+    s.motors[1].alarm = 1;
+    s.motors[1].direction = 1;
+    QTest::newRow("stored speed beside the link's, as JSON")
+        << QString::fromUtf8(compact(stateJson(s, 9600)))
+        << R"(^\{"address":5,"link_line_speed":9600,"motor1":\{"alarm":false,[^}]*\},)"
+           R"("motor2":\{"alarm":true,"brake":false,"direction":"reverse",[^}]*\},)"
+           R"("stored_line_speed":19200\}$)";
+    QTest::newRow("stored speed beside the link's, as text")
+        << stateText(s, 9600)
+        << R"(line speed   19200 bit/s stored, takes effect after a restart \(the link runs at )"
+           R"(9600\)\n.*\nmotor 2      reverse, [^\n]*alarm OVER-CURRENT\n$)";
+    PollRecord silent;
+    silent.time = QDateTime(QDate(2026, 1, 2), QTime(3, 4, 5, 6), Qt::UTC);
+    QTest::newRow("a poll without reply, as CSV")
+        << csvRecord(silent) << R"(^2026-01-02T03:04:05\.006Z,no_reply,{12}$)";
+    QTest::newRow("a summary without replies")
+        << summaryText({2, 0, 2, 0, 0, 0, 0, 0, 0, 0})
+        << R"(^sent 2, answered 0, no reply 2, [^;]*; no replies, so no round trip$)";
+}
+
+void tst_CliArgs::reports()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, expected);
+    QVERIFY2(
+        text.contains(QRegularExpression(expected, QRegularExpression::DotMatchesEverythingOption)),
+        qPrintable(text));
+}
+
+QTEST_GUILESS_MAIN(tst_CliArgs)
+#include "tst_cliargs.moc"

@@ -1,0 +1,277 @@
+// The decisions of find and scan, turn by turn: what the last exchange gave, and the step
+// that follows. Steps are written as text: "9600:3/40" probes address 3 at 9600 bit/s with
+// a 40 ms wait, "linger/1000" listens for late replies, "found 7@9600", "done".
+#include "findstrategy.h"
+#include "replies.h"
+#include "scanstrategy.h"
+
+#include <QtTest>
+
+using namespace quarvex;
+using namespace quarvex::cli;
+
+namespace {
+
+// S silent, R reply, E exception, D damaged (bad CRC), ~R and ~D the same when an earlier
+// identical request may have drawn it, L<address>:<ms> a late reply, F the port failed.
+// find: R<address> an address report, U<speed> a unit's registers 00-01.
+ProbeOutcome outcome(const QString &e)
+{
+    ProbeOutcome o;
+    const bool maybeLate = e.startsWith(QLatin1Char('~'));
+    const QString w = maybeLate ? e.mid(1) : e;
+    o.couldBeLate = maybeLate;
+    switch (w.at(0).toLatin1()) {
+    case 'S':
+        o.result = Exchange::Silent;
+        break;
+    case 'R':
+        o.result = Exchange::Reply;
+        o.reply = frame(QByteArray("0020") +
+                        QByteArray::number(w.mid(1).toInt(), 16).rightJustified(2, '0'));
+        break;
+    case 'U':
+        o.result = Exchange::Reply;
+        o.reply = frame(QByteArray("010304") +
+                        QByteArray::number(w.mid(1).toUInt(), 16).rightJustified(8, '0'));
+        break;
+    case 'E':
+        o.result = Exchange::Exception;
+        break;
+    case 'D':
+        o.result = Exchange::Damaged;
+        o.damage = Damage::BadCrc;
+        break;
+    case 'L':
+        o.result = Exchange::Late;
+        o.lateAddress = w.mid(1).section(QLatin1Char(':'), 0, 0).toInt();
+        o.lateMs = w.section(QLatin1Char(':'), 1).toInt();
+        break;
+    case 'F':
+        o.result = Exchange::PortFailed;
+        break;
+    }
+    return o;
+}
+
+QString text(const ScanStep &s)
+{
+    switch (s.kind) {
+    case ScanStep::Probe:
+        return QStringLiteral("%1:%2/%3").arg(s.baud).arg(s.address).arg(s.waitMs);
+    case ScanStep::Linger:
+        return QStringLiteral("linger/%1").arg(s.waitMs);
+    case ScanStep::Done:
+        return QStringLiteral("done");
+    case ScanStep::PortFailed:
+        return QStringLiteral("failed");
+    }
+    return QString();
+}
+
+QString text(const FindStep &s)
+{
+    switch (s.kind) {
+    case FindStep::OpenPort:
+        return QStringLiteral("open %1").arg(s.port);
+    case FindStep::ProbeSpeed:
+        return QStringLiteral("%1/%2").arg(s.baud).arg(s.waitMs);
+    case FindStep::ProbeUnit:
+        return QStringLiteral("unit %1/%2").arg(s.address).arg(s.waitMs);
+    case FindStep::Linger:
+        return QStringLiteral("linger/%1").arg(s.waitMs);
+    case FindStep::Found:
+        return QStringLiteral("found %1@%2").arg(s.address).arg(s.baud);
+    case FindStep::NothingFound:
+        return QStringLiteral("nothing");
+    case FindStep::Failed:
+        return QStringLiteral("failed");
+    }
+    return QString();
+}
+
+QString found(const QVector<ScanFound> &list)
+{
+    QStringList parts;
+    for (const ScanFound &f : list)
+        parts << QStringLiteral("%1@%2").arg(f.address).arg(f.lineSpeed);
+    return parts.join(QLatin1Char(' '));
+}
+
+struct ScanRow
+{
+    const char *name;
+    const char *speeds;
+    int from, to, probeMs;
+    const char *events; // one per step after the first; X: the port refused the speed
+    const char *steps;  // the first step, then one per event
+    const char *modules, *damaged;
+};
+
+// At most a 1000 ms wait throughout.
+const ScanRow kScanRows[] = {
+    {"silent, found, damaged, then listening at the end", "9600", 1, 3, 40, "S R D S",
+     "9600:1/40 9600:2/40 9600:3/40 linger/1000 done", "2@9600", "3@9600"},
+    {"an exception is a module too", "9600", 1, 1, 40, "E S", "9600:1/40 linger/1000 done",
+     "1@9600", ""},
+    {"a reply that may be late is asked again with the longest wait", "9600,19200", 1, 1, 40,
+     "S ~R R S", "9600:1/40 19200:1/40 19200:1/1000 linger/1000 done", "1@19200", ""},
+    {"asked again and silent: the whole scan again, waiting longest", "9600,19200", 1, 2, 40,
+     "R S ~R S", "9600:1/40 9600:2/40 19200:1/40 19200:1/1000 9600:1/1000", "", ""},
+    {"a late reply: a longer wait, asked again from its address", "9600,19200", 3, 5, 40,
+     "S R S L4:90", "9600:3/40 9600:4/40 9600:5/40 19200:3/40 9600:4/135", "", ""},
+    {"a late reply at the longest wait is credited to its own address", "9600", 1, 3, 1000,
+     "S L1:1200 R S", "9600:1/1000 9600:2/1000 9600:2/1000 9600:3/1000 done", "1@9600 2@9600", ""},
+    {"a late reply while listening at the end: the last speed again", "9600,19200", 3, 5, 40,
+     "S S S S S S L5:400",
+     "9600:3/40 9600:4/40 9600:5/40 19200:3/40 19200:4/40 19200:5/40 linger/1000 19200:5/600", "",
+     ""},
+    {"a speed the port refuses is passed over", "9600,19200,1200", 1, 2, 40, "S S X S S",
+     "9600:1/40 9600:2/40 19200:1/40 1200:1/40 1200:2/40 linger/1000", "", ""},
+    {"the port failing ends the scan", "9600", 1, 5, 40, "F", "9600:1/40 failed", "", ""},
+};
+
+struct FindRow
+{
+    const char *name;
+    int ports, probeMs;
+    const char *events; // O opened, Os the server sets the speed, Og a gateway, N would not open, X
+                        // refused speed
+    const char *steps;
+};
+
+// Each event comes 20 ms after the one before.
+const FindRow kFindRows[] = {
+    {"the likeliest speeds first, then the next port", 2, 40, "O S S S S S S S S S S N",
+     "open 0 9600/40 19200/40 115200/40 57600/40 4800/40 2400/40 14400/40 128000/40 1200/40 "
+     "linger/820 open 1 nothing"},
+    {"a module at the third speed", 1, 40, "O S S R7",
+     "open 0 9600/40 19200/40 115200/40 found 7@115200"},
+    {"a reply that may be late is asked again at its speed, waiting longest", 1, 40, "O S ~R7 R7",
+     "open 0 9600/40 19200/40 19200/1000 found 7@19200"},
+    {"asked again and silent: every speed again, waiting longest", 1, 40, "O S ~R7 S",
+     "open 0 9600/40 19200/40 19200/1000 9600/1000"},
+    {"a late reply after the last speed: slowest first, waiting longest", 1, 40,
+     "O S S S S S S S S S L1:300 R1",
+     "open 0 9600/40 19200/40 115200/40 57600/40 4800/40 2400/40 14400/40 128000/40 1200/40 "
+     "linger/820 1200/1000 found 1@1200"},
+    {"a speed the port refuses is passed over", 1, 40, "O X R2",
+     "open 0 9600/40 19200/40 found 2@19200"},
+    {"the server's speed, once", 1, 40, "Os S S", "open 0 9600/40 linger/980 nothing"},
+    {"a gateway: unit after unit", 1, 40, "Og S S U19200",
+     "open 0 unit 1/40 unit 2/40 unit 3/40 found 3@19200"},
+    {"a damaged reply ends find", 1, 40, "O D", "open 0 9600/40 failed"},
+    {"no port", 0, 40, "", "nothing"},
+};
+
+} // namespace
+
+class tst_Strategy : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void scan_data();
+    void scan();
+    void find_data();
+    void find();
+    void rewind_data();
+    void rewind();
+};
+
+void tst_Strategy::scan_data()
+{
+    QTest::addColumn<int>("row");
+    for (int i = 0; i < int(std::size(kScanRows)); ++i)
+        QTest::newRow(kScanRows[i].name) << i;
+}
+
+void tst_Strategy::scan()
+{
+    QFETCH(int, row);
+    const ScanRow &r = kScanRows[row];
+    QVector<quint32> speeds;
+    for (const QString &s : QString::fromLatin1(r.speeds).split(QLatin1Char(',')))
+        speeds << s.toUInt();
+    ScanState state(speeds, r.from, r.to, r.probeMs, 1000);
+    ScanStep step = nextScanStep(state);
+    QStringList steps{text(step)};
+    for (const QString &e :
+         QString::fromLatin1(r.events).split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        if (e == QLatin1String("X"))
+            step = scanSpeedRefused(state);
+        else if (step.kind == ScanStep::Linger)
+            step = scanLingered(state, outcome(e));
+        else
+            step = scanProbed(state, outcome(e));
+        steps << text(step);
+    }
+    QCOMPARE(steps.join(QLatin1Char(' ')), QString::fromLatin1(r.steps));
+    QCOMPARE(found(state.modules), QString::fromLatin1(r.modules));
+    QCOMPARE(found(state.damaged), QString::fromLatin1(r.damaged));
+}
+
+void tst_Strategy::find_data()
+{
+    QTest::addColumn<int>("row");
+    for (int i = 0; i < int(std::size(kFindRows)); ++i)
+        QTest::newRow(kFindRows[i].name) << i;
+}
+
+void tst_Strategy::find()
+{
+    QFETCH(int, row);
+    const FindRow &r = kFindRows[row];
+    FindState state;
+    state.ports = r.ports;
+    state.probeMs = r.probeMs;
+    FindStep step = startFind(state);
+    QStringList steps{text(step)};
+    qint64 now = 0;
+    for (const QString &e :
+         QString::fromLatin1(r.events).split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        now += 20;
+        if (step.kind == FindStep::OpenPort)
+            step = findPortOpened(state, e != QLatin1String("N"), e != QLatin1String("Og"),
+                                  e != QLatin1String("Os"), now);
+        else if (e == QLatin1String("X"))
+            step = findSpeedRefused(state, now);
+        else if (step.kind == FindStep::Linger)
+            step = findLingered(state, outcome(e), now);
+        else if (step.kind == FindStep::ProbeUnit)
+            step = findUnitProbed(state, outcome(e));
+        else
+            step = findProbed(state, outcome(e), now);
+        steps << text(step);
+    }
+    QCOMPARE(steps.join(QLatin1Char(' ')), QString::fromLatin1(r.steps));
+}
+
+// scan --from 3 --to 5 at two speeds.
+void tst_Strategy::rewind_data()
+{
+    QTest::addColumn<int>("speed");
+    QTest::addColumn<int>("address");
+    QTest::addColumn<int>("late");
+    QTest::addColumn<int>("toSpeed");
+    QTest::addColumn<int>("toAddress");
+    QTest::newRow("the address before") << 0 << 4 << 3 << 0 << 3;
+    QTest::newRow("a later one spoilt this probe too") << 1 << 3 << 4 << 0 << 4;
+    QTest::newRow("at the first speed") << 0 << 3 << 4 << 0 << 3;
+    QTest::newRow("while listening at the end") << 2 << 6 << 5 << 1 << 5;
+}
+
+void tst_Strategy::rewind()
+{
+    QFETCH(int, speed);
+    QFETCH(int, address);
+    QFETCH(int, late);
+    QFETCH(int, toSpeed);
+    QFETCH(int, toAddress);
+    const ScanPlace p = rewindAfterLate({speed, address}, late, 2, 3, 5);
+    QCOMPARE(p.speedIndex, toSpeed);
+    QCOMPARE(p.address, toAddress);
+}
+
+QTEST_APPLESS_MAIN(tst_Strategy)
+#include "tst_strategy.moc"
