@@ -217,8 +217,6 @@ void tst_Cli::outcomes_data()
          R"(^\{"error":\{"message":"no reply after 3 tries","status":3\}\}\n$)", 3},
         {"one module, bad CRC", "--bad-crc", "", "address", 3,
          "a reply with a bad CRC: noise, a wrong speed, or two modules at once", "", 2},
-        // The line never falls quiet: the try still ends.
-        {"chattering line", "--chatter", "", "-a 1 -r 0 read", 3, "only noise on the line", "", 1},
         // Past 1 KiB while the reply is under way: only the noise is let go.
         {"noise, then the reply", "--baud 115200 --noise 1000", "", "-b 115200 -a 1 read", 0, "",
          "line speed   115200 bit/s", 1},
@@ -232,7 +230,6 @@ void tst_Cli::outcomes_data()
          "exception 02 (register outside the map)", "", 1},
         {"find finds nothing", "--silent", "", "find", 5, "no module found", "", 9},
         // Replies that still pair.
-        {"split byte by byte", "--split 1:3", "", "read", 0, "", read, 2},
         {"stray byte first", "--stray", "", "read", 0, "", read, 2},
         {"stale reply drained", "", "send 002009a806", "address", 0, "", "^bus address 1\n$", 1},
         {"find at the slow speed", "--baud 1200 --address 7", "", "find --json", 0, "",
@@ -246,9 +243,6 @@ void tst_Cli::outcomes_data()
          scanFromOne.constData(), -1},
         {"scan, module answering after 400 ms", "--delay 400", "", "scan --to 3 --json", 0, "",
          scanFromOne.constData(), -1},
-        {"a long reply at 1200 bit/s", "--baud 1200", "", "-b 1200 -a 1 -t 300 -r 0 read", 0, "",
-         "line speed   1200 bit/s", 1},
-        {"no retry while the reply comes", "--delay 975", "", "-a 1 read", 0, "", read, 1},
         // Writes checked against what the module will do.
         {"motor while its alarm stands", "", "alarm 1", "motor 1 forward 50", 6,
          "not applied: the over-current alarm of motor 1 stands", "", 2},
