@@ -4,366 +4,363 @@
 <context>
     <name>Cli</name>
     <message>
-        <location filename="../invocation.cpp" line="21"/>
+        <location filename="../invocation.cpp" line="20"/>
         <source>one of %1</source>
         <translation>%1 中的一档</translation>
     </message>
     <message>
-        <location filename="../invocation.cpp" line="31"/>
+        <location filename="../invocation.cpp" line="30"/>
         <source>the bus address</source>
         <translation>从机地址</translation>
     </message>
     <message>
-        <location filename="../invocation.cpp" line="33"/>
+        <location filename="../invocation.cpp" line="32"/>
         <source>SPEED</source>
         <translation>速度</translation>
     </message>
     <message>
-        <location filename="../invocation.cpp" line="35"/>
+        <location filename="../invocation.cpp" line="34"/>
         <source>HZ</source>
         <translation>PWM频率</translation>
     </message>
     <message>
-        <location filename="../invocation.cpp" line="37"/>
+        <location filename="../invocation.cpp" line="36"/>
         <source>the line speed</source>
         <translation>波特率</translation>
     </message>
     <message>
-        <location filename="../invocation.cpp" line="49"/>
+        <location filename="../invocation.cpp" line="196"/>
         <source>%1 must be %2, not &quot;%3&quot;</source>
         <translation>%1应为%2，而不是“%3”</translation>
     </message>
     <message>
-        <location filename="../invocation.cpp" line="236"/>
+        <location filename="../helptext.cpp" line="66"/>
         <source>Finds, reads, drives and commissions a Quarvex motor driver module over RS-485.</source>
         <translation>通过 RS-485 查找、读取、驱动和调试 Quarvex 电机驱动模块。</translation>
     </message>
     <message>
-        <location filename="../invocation.cpp" line="78"/>
-        <source>port name (ttyUSB0) or path (/dev/ttyUSB0, /dev/serial/by-id/..., a pty); also $QUARVEX_PORT</source>
-        <translation>串口名（ttyUSB0）或路径（/dev/ttyUSB0、/dev/serial/by-id/…、伪终端）；也可用 $QUARVEX_PORT</translation>
-    </message>
-    <message>
-        <location filename="../invocation.cpp" line="80"/>
+        <location filename="../invocation.cpp" line="76"/>
         <source>one of the nine line speeds (default 9600)</source>
         <translation>九档波特率之一（默认 9600）</translation>
     </message>
     <message>
-        <location filename="../invocation.cpp" line="124"/>
+        <location filename="../invocation.cpp" line="67"/>
         <source>port name (ttyUSB0) or path (/dev/ttyUSB0, /dev/serial/by-id/..., a pty), or across the network tcp://HOST:PORT (RTU over TCP), rfc2217://HOST:PORT (line speed set through the server), modbus-tcp://HOST[:PORT] (a gateway); also $QUARVEX_PORT. scan takes several: repeated or comma-separated</source>
         <translation>串口名（ttyUSB0）或路径（/dev/ttyUSB0、/dev/serial/by-id/…、伪终端），或经网络：tcp://主机:端口（RTU over TCP）、rfc2217://主机:端口（经服务器设置波特率）、modbus-tcp://主机[:端口]（网关）；也可用 $QUARVEX_PORT。scan 可接多个端口：重复 -p 或以逗号分隔</translation>
     </message>
     <message>
+        <location filename="../invocation.cpp" line="62"/>
         <source>port name (COM3), or across the network tcp://HOST:PORT (RTU over TCP), rfc2217://HOST:PORT (line speed set through the server), modbus-tcp://HOST[:PORT] (a gateway); also %QUARVEX_PORT%. scan takes several: repeated or comma-separated</source>
         <translation>串口名（COM3），或经网络：tcp://主机:端口（RTU over TCP）、rfc2217://主机:端口（经服务器设置波特率）、modbus-tcp://主机[:端口]（网关）；也可用 %QUARVEX_PORT%。scan 可接多个端口：重复 -p 或以逗号分隔</translation>
     </message>
     <message>
+        <location filename="../exitstatus.h" line="50"/>
         <source>stopped by Ctrl+Break, likewise</source>
         <translation>被 Ctrl+Break 停止，同上</translation>
     </message>
     <message>
-        <location filename="../invocation.cpp" line="81"/>
+        <location filename="../invocation.cpp" line="78"/>
         <source>the module&apos;s bus address, 1-254; when absent, the module is asked first</source>
         <translation>模块的从机地址，1-254；未给出时先向模块查询</translation>
     </message>
     <message>
-        <location filename="../invocation.cpp" line="85"/>
+        <location filename="../invocation.cpp" line="81"/>
         <source>how long the module may take to begin its reply (default %1); the rest of a reply is waited for by its length at the line speed. find and scan probe with %2 and ask again with %1 when a reply comes late</source>
         <translation>模块开始应答前最多可用的毫秒数（默认 %1）；应答开始后，按其长度和波特率等待其余部分。find 和 scan 以 %2 探测，应答来迟时以 %1 重新询问</translation>
     </message>
     <message>
-        <location filename="../invocation.cpp" line="90"/>
+        <location filename="../invocation.cpp" line="86"/>
         <source>further tries after no reply or a damaged one, once the line is quiet (default 1; find and scan: damaged replies only)</source>
         <translation>无应答或应答损坏后、总线安静下来再重试的次数（默认 1；find 和 scan：只重试损坏的应答）</translation>
     </message>
     <message>
-        <location filename="../invocation.cpp" line="93"/>
+        <location filename="../invocation.cpp" line="89"/>
         <source>results as JSON on stdout (JSON Lines for watch); a failure as {&quot;error&quot;: {&quot;status&quot;: N, &quot;message&quot;: &quot;...&quot;}}</source>
         <translation>在标准输出上以 JSON 给出结果（watch 为 JSON Lines）；失败时为 {&quot;error&quot;: {&quot;status&quot;: N, &quot;message&quot;: &quot;...&quot;}}</translation>
     </message>
     <message>
-        <location filename="../invocation.cpp" line="96"/>
+        <location filename="../invocation.cpp" line="92"/>
         <source>watch: CSV on stdout, a header row first, the summary on stderr</source>
         <translation>watch：在标准输出上给出 CSV，首行为表头，汇总在标准错误上</translation>
     </message>
     <message>
-        <location filename="../invocation.cpp" line="99"/>
+        <location filename="../invocation.cpp" line="95"/>
         <source>every frame on stderr: time, direction, hex, round trip in ms</source>
         <translation>在标准错误上显示每一帧：时间、方向、十六进制、往返毫秒数</translation>
     </message>
     <message>
-        <location filename="../invocation.cpp" line="101"/>
+        <location filename="../invocation.cpp" line="97"/>
         <source>watch: time between polls (default 1000)</source>
         <translation>watch：两次轮询的间隔，毫秒（默认 1000）</translation>
     </message>
     <message>
-        <location filename="../invocation.cpp" line="103"/>
+        <location filename="../invocation.cpp" line="99"/>
         <source>watch: stop after N polls (default: until Ctrl+C)</source>
         <translation>watch：轮询 N 次后停止（默认：直到 Ctrl+C）</translation>
     </message>
     <message>
-        <location filename="../invocation.cpp" line="104"/>
+        <location filename="../invocation.cpp" line="100"/>
         <source>scan: first bus address (default 1)</source>
         <translation>scan：起始从机地址（默认 1）</translation>
     </message>
     <message>
-        <location filename="../invocation.cpp" line="105"/>
+        <location filename="../invocation.cpp" line="101"/>
         <source>scan: last bus address (default 254)</source>
         <translation>scan：结束从机地址（默认 254）</translation>
     </message>
     <message>
-        <location filename="../invocation.cpp" line="107"/>
+        <location filename="../invocation.cpp" line="103"/>
         <source>scan: at each of the nine line speeds</source>
         <translation>scan：在九档波特率下逐一扫描</translation>
     </message>
     <message>
-        <location filename="../invocation.cpp" line="109"/>
+        <location filename="../invocation.cpp" line="105"/>
         <source>set-address: skip the check for several modules on the line</source>
         <translation>set-address：跳过总线上多个模块的检查</translation>
     </message>
     <message>
-        <location filename="../invocation.cpp" line="110"/>
+        <location filename="../invocation.cpp" line="106"/>
         <source>this help; COMMAND --help for one command</source>
         <translation>本帮助；COMMAND --help 显示单个命令的帮助</translation>
     </message>
     <message>
-        <location filename="../invocation.cpp" line="111"/>
+        <location filename="../invocation.cpp" line="107"/>
         <source>the version</source>
         <translation>版本</translation>
     </message>
     <message>
-        <location filename="../invocation.cpp" line="127"/>
+        <location filename="../commandtable.cpp" line="100"/>
         <source>the serial ports, a header row first: name, description, maker, serial number, /dev/serial/by-id link</source>
         <translation>串口列表，首行为表头：名称、描述、厂商、序列号、/dev/serial/by-id 链接</translation>
     </message>
     <message>
-        <location filename="../invocation.cpp" line="131"/>
+        <location filename="../commandtable.cpp" line="104"/>
         <source>try the nine line speeds, likeliest first, on --port or on every listed port; report port, line speed and bus address. A reply that may have come late is asked for again with a longer wait</source>
         <translation>在 --port（未给出时在列出的每个串口）上按可能性从高到低尝试九档波特率；报告串口、波特率和从机地址。可能来迟的应答会以更长的等待重新询问</translation>
     </message>
     <message>
-        <location filename="../invocation.cpp" line="136"/>
+        <location filename="../commandtable.cpp" line="109"/>
         <source>the module&apos;s bus address; with -a, whether a module answers at that address</source>
         <translation>模块的从机地址；带 -a 时，报告该地址上是否有模块应答</translation>
     </message>
     <message>
-        <location filename="../invocation.cpp" line="140"/>
+        <location filename="../commandtable.cpp" line="113"/>
         <source>all parameters and both alarm flags, decoded; the stored line speed beside the link&apos;s</source>
         <translation>解码后的全部参数和两个报警标志；已保存的波特率与链路当前波特率并列显示</translation>
     </message>
     <message>
-        <location filename="../invocation.cpp" line="145"/>
+        <location filename="../commandtable.cpp" line="118"/>
         <source>ACTION is forward SPEED or reverse SPEED (0-100), stop, brake (engage), release (the brake) or frequency HZ (PWM, 1000-10000). Nothing is sent while the motor&apos;s over-current alarm stands: the module would ignore it (exit status 6)</source>
         <translation>ACTION 为 forward SPEED 或 reverse SPEED（0-100）、stop、brake（刹车）、release（松开刹车）或 frequency HZ（PWM，1000-10000）。电机过流报警未清除时不发送：模块会忽略该命令（退出状态 6）</translation>
     </message>
     <message>
-        <location filename="../invocation.cpp" line="151"/>
+        <location filename="../commandtable.cpp" line="124"/>
         <source>clear a motor&apos;s over-current alarm; its parameters return to their power-up values. Says so when no alarm stood</source>
         <translation>清除电机的过流报警；其参数恢复为上电值。没有报警时会如实说明</translation>
     </message>
     <message>
-        <location filename="../invocation.cpp" line="155"/>
+        <location filename="../commandtable.cpp" line="128"/>
         <source>give the module bus address N, 1-254, and read it back. With -a, only if the module answering is at that address</source>
         <translation>把模块的从机地址设为 N（1-254）并读回。带 -a 时，仅当应答的模块在该地址上才修改</translation>
     </message>
     <message>
-        <location filename="../invocation.cpp" line="159"/>
+        <location filename="../commandtable.cpp" line="133"/>
         <source>store line speed N (one of the nine); it takes effect when the module restarts</source>
         <translation>保存波特率 N（九档之一）；模块重启后生效</translation>
     </message>
     <message>
-        <location filename="../invocation.cpp" line="163"/>
+        <location filename="../commandtable.cpp" line="138"/>
         <source>poll all parameters: one record a poll, answered or not, with its time (ISO 8601, ms); a summary at the end or on Ctrl+C</source>
         <translation>轮询全部参数：每次轮询一条记录，无论是否应答，带时间（ISO 8601，毫秒）；结束或按 Ctrl+C 时给出汇总</translation>
     </message>
     <message>
-        <location filename="../invocation.cpp" line="167"/>
+        <location filename="../commandtable.cpp" line="142"/>
         <source>any frame (blanks allowed); the CRC is appended, the reply printed. A Modbus frame to address 0 is a broadcast: sent once, no reply expected</source>
         <translation>任意帧（可含空格）；自动附加 CRC，打印应答。发往地址 0 的 Modbus 帧是广播：只发送一次，不等待应答</translation>
     </message>
     <message>
-        <location filename="../invocation.cpp" line="172"/>
+        <location filename="../commandtable.cpp" line="147"/>
         <source>probe every bus address; list the modules that answer and the addresses whose replies were damaged. Ctrl+C lists what was found so far</source>
         <translation>探测每个从机地址；列出应答的模块和应答损坏的地址。按 Ctrl+C 时列出目前已找到的结果</translation>
     </message>
     <message>
-        <location filename="../invocation.cpp" line="235"/>
+        <location filename="../helptext.cpp" line="65"/>
         <source>Usage: quarvexctl [options] COMMAND [arguments]</source>
         <translation>用法：quarvexctl [选项] COMMAND [参数]</translation>
     </message>
     <message>
-        <location filename="../invocation.cpp" line="239"/>
+        <location filename="../helptext.cpp" line="69"/>
         <source>Options:</source>
         <translation>选项：</translation>
     </message>
     <message>
-        <location filename="../invocation.cpp" line="253"/>
+        <location filename="../helptext.cpp" line="83"/>
         <source>Commands:</source>
         <translation>命令：</translation>
     </message>
     <message>
-        <location filename="../invocation.cpp" line="263"/>
+        <location filename="../helptext.cpp" line="93"/>
         <source>find, address and set-address use the module&apos;s read-address frame to bus address 0: with several modules on one line they all answer at once and the replies collide. Use scan there. quarvexctl help COMMAND shows a command&apos;s usage and an example.</source>
         <translation>find、address 和 set-address 使用发往总线地址 0 的读地址帧：一条总线上有多个模块时，它们会同时应答，应答互相冲突。此时请用 scan。quarvexctl help COMMAND 显示单个命令的用法和示例。</translation>
     </message>
     <message>
-        <location filename="../invocation.cpp" line="268"/>
+        <location filename="../helptext.cpp" line="98"/>
         <source>Exit status:</source>
         <translation>退出状态：</translation>
     </message>
     <message>
-        <location filename="../invocation.cpp" line="276"/>
+        <location filename="../exitstatus.h" line="37"/>
         <source>bad usage or a value out of range: nothing was opened or sent</source>
         <translation>用法错误或数值超出范围：未打开串口，也未发送任何内容</translation>
     </message>
     <message>
-        <location filename="../invocation.cpp" line="277"/>
+        <location filename="../exitstatus.h" line="38"/>
         <source>the port cannot be opened, or went away</source>
         <translation>无法打开串口，或串口已消失</translation>
     </message>
     <message>
-        <location filename="../invocation.cpp" line="278"/>
+        <location filename="../exitstatus.h" line="40"/>
         <source>no valid reply after all tries, or only damaged ones</source>
         <translation>所有尝试后仍无有效应答，或只有损坏的应答</translation>
     </message>
     <message>
-        <location filename="../invocation.cpp" line="279"/>
+        <location filename="../exitstatus.h" line="42"/>
         <source>the module answered with a Modbus exception</source>
         <translation>模块以 Modbus 异常应答</translation>
     </message>
     <message>
-        <location filename="../invocation.cpp" line="280"/>
+        <location filename="../exitstatus.h" line="43"/>
         <source>find or scan found nothing</source>
         <translation>find 或 scan 什么也没找到</translation>
     </message>
     <message>
-        <location filename="../invocation.cpp" line="282"/>
+        <location filename="../exitstatus.h" line="45"/>
         <source>not applied: a motor&apos;s over-current alarm stands, or the module answers at another address than -a or than it was given</source>
         <translation>未生效：电机过流报警未清除，或模块应答的地址不是 -a 给出的地址或新设的地址</translation>
     </message>
     <message>
-        <location filename="../invocation.cpp" line="284"/>
+        <location filename="../exitstatus.h" line="48"/>
         <source>interrupted by Ctrl+C (scan lists what it found so far)</source>
         <translation>被 Ctrl+C 中断（scan 列出目前已找到的结果）</translation>
     </message>
     <message>
-        <location filename="../invocation.cpp" line="285"/>
+        <location filename="../exitstatus.h" line="52"/>
         <source>terminated (SIGTERM), likewise</source>
         <translation>被终止（SIGTERM），同上</translation>
     </message>
     <message>
-        <location filename="../invocation.cpp" line="295"/>
+        <location filename="../helptext.cpp" line="107"/>
         <source>Usage: quarvexctl [options] %1</source>
         <translation>用法：quarvexctl [选项] %1</translation>
     </message>
     <message>
-        <location filename="../invocation.cpp" line="297"/>
+        <location filename="../helptext.cpp" line="109"/>
         <source>Example: %1</source>
         <translation>示例：%1</translation>
     </message>
     <message>
-        <location filename="../invocation.cpp" line="298"/>
+        <location filename="../helptext.cpp" line="112"/>
         <source>Options: see quarvexctl --help</source>
         <translation>选项：见 quarvexctl --help</translation>
     </message>
     <message>
-        <location filename="../invocation.cpp" line="381"/>
+        <location filename="../invocation.cpp" line="168"/>
         <source>--%1 must be %2-%3, not &quot;%4&quot;</source>
         <translation>--%1 应为 %2-%3，而不是“%4”</translation>
     </message>
     <message>
-        <location filename="../invocation.cpp" line="392"/>
+        <location filename="../invocation.cpp" line="179"/>
         <source>--from must not be above --to</source>
         <translation>--from 不能大于 --to</translation>
     </message>
     <message>
-        <location filename="../invocation.cpp" line="398"/>
+        <location filename="../invocation.cpp" line="235"/>
         <source>no command given</source>
         <translation>未给出命令</translation>
     </message>
     <message>
-        <location filename="../invocation.cpp" line="404"/>
+        <location filename="../invocation.cpp" line="245"/>
         <source>wrong arguments for %1 (see --help)</source>
         <translation>%1 的参数不对（见 --help）</translation>
     </message>
     <message>
-        <location filename="../invocation.cpp" line="480"/>
+        <location filename="../commandtable.cpp" line="87"/>
         <source>send needs a frame in hex, at least two bytes, not &quot;%1&quot;</source>
         <translation>send 需要一个十六进制帧，至少两个字节，而不是“%1”</translation>
     </message>
     <message>
-        <location filename="../invocation.cpp" line="486"/>
+        <location filename="../invocation.cpp" line="239"/>
         <source>unknown command &quot;%1&quot; (see --help)</source>
         <translation>未知命令“%1”（见 --help）</translation>
     </message>
     <message>
-        <location filename="../invocation.cpp" line="491"/>
+        <location filename="../invocation.cpp" line="249"/>
         <source>no port given: use --port or $QUARVEX_PORT</source>
         <translation>未给出串口：请用 --port 或 $QUARVEX_PORT</translation>
     </message>
     <message>
-        <location filename="../main.cpp" line="79"/>
+        <location filename="../main.cpp" line="37"/>
         <source>Try &apos;quarvexctl --help&apos;.</source>
         <translation>请试试“quarvexctl --help”。</translation>
     </message>
     <message>
-        <location filename="../report.cpp" line="32"/>
+        <location filename="../report.cpp" line="34"/>
         <source>forward</source>
         <translation>正转</translation>
     </message>
     <message>
-        <location filename="../report.cpp" line="34"/>
+        <location filename="../report.cpp" line="36"/>
         <source>reverse</source>
         <translation>反转</translation>
     </message>
     <message>
-        <location filename="../report.cpp" line="36"/>
+        <location filename="../report.cpp" line="38"/>
         <source>direction %1</source>
         <translation>方向 %1</translation>
     </message>
     <message>
-        <location filename="../report.cpp" line="42"/>
+        <location filename="../report.cpp" line="44"/>
         <source>%1, speed %2 %, PWM %3 Hz, brake %4, alarm %5</source>
         <translation>%1，速度 %2 %，PWM %3 Hz，刹车%4，报警%5</translation>
     </message>
     <message>
-        <location filename="../report.cpp" line="46"/>
+        <location filename="../report.cpp" line="48"/>
         <source>on</source>
         <translation>开</translation>
     </message>
     <message>
-        <location filename="../report.cpp" line="46"/>
-        <location filename="../report.cpp" line="47"/>
+        <location filename="../report.cpp" line="48"/>
+        <location filename="../report.cpp" line="49"/>
         <source>off</source>
         <translation>关</translation>
     </message>
     <message>
-        <location filename="../report.cpp" line="47"/>
+        <location filename="../report.cpp" line="49"/>
         <source>OVER-CURRENT</source>
         <translation>过流</translation>
     </message>
     <message>
-        <location filename="../report.cpp" line="206"/>
+        <location filename="../report.cpp" line="208"/>
         <source>%1 bit/s | motor 1 %2 | motor 2 %3 | %4 ms</source>
         <translation>%1 bit/s | 电机1 %2 | 电机2 %3 | %4 ms</translation>
     </message>
     <message>
-        <location filename="../report.cpp" line="148"/>
+        <location filename="../report.cpp" line="150"/>
         <source>function not supported</source>
         <translation>不支持的功能码</translation>
     </message>
     <message>
-        <location filename="../report.cpp" line="96"/>
+        <location filename="../report.cpp" line="98"/>
         <source>%1 bit/s</source>
         <translation>%1 bit/s</translation>
     </message>
     <message>
-        <location filename="../report.cpp" line="97"/>
+        <location filename="../report.cpp" line="99"/>
         <source>%1 bit/s stored, takes effect after a restart (the link runs at %2)</source>
         <translation>已保存 %1 bit/s，重启后生效（链路当前为 %2）</translation>
     </message>
     <message>
-        <location filename="../report.cpp" line="100"/>
+        <location filename="../report.cpp" line="102"/>
         <source>bus address  %1
 line speed   %2
 motor 1      %3
@@ -376,341 +373,340 @@ motor 2      %4
 </translation>
     </message>
     <message>
-        <location filename="../report.cpp" line="114"/>
+        <location filename="../report.cpp" line="116"/>
         <source>only noise on the line, nothing that begins a reply</source>
         <translation>总线上只有干扰，没有应答的开头</translation>
     </message>
     <message>
-        <location filename="../report.cpp" line="116"/>
+        <location filename="../report.cpp" line="118"/>
         <source>a reply cut off before its end: bytes lost on the line, or a wrong speed</source>
         <translation>应答在结尾前中断：总线上丢了字节，或波特率不对</translation>
     </message>
     <message>
-        <location filename="../report.cpp" line="119"/>
+        <location filename="../report.cpp" line="121"/>
         <source>a reply with a bad CRC: noise, a wrong speed, or two modules at once</source>
         <translation>应答的 CRC 错误：干扰、波特率不对，或两个模块同时应答</translation>
     </message>
     <message>
-        <location filename="../report.cpp" line="121"/>
+        <location filename="../report.cpp" line="123"/>
         <source>two replies on top of each other: more than one module answers on this line; use scan</source>
         <translation>两个应答叠在一起：这条总线上有不止一个模块应答；请用 scan</translation>
     </message>
     <message>
-        <location filename="../report.cpp" line="149"/>
+        <location filename="../report.cpp" line="151"/>
         <source>register outside the map</source>
         <translation>寄存器不在寄存器表内</translation>
     </message>
     <message>
-        <location filename="../report.cpp" line="150"/>
+        <location filename="../report.cpp" line="152"/>
         <source>value out of range</source>
         <translation>数值超出范围</translation>
     </message>
     <message>
-        <location filename="../report.cpp" line="151"/>
+        <location filename="../report.cpp" line="153"/>
         <source>device failure</source>
         <translation>设备故障</translation>
     </message>
     <message>
-        <location filename="../report.cpp" line="154"/>
+        <location filename="../report.cpp" line="156"/>
         <source>unknown</source>
         <translation>未知</translation>
     </message>
     <message>
-        <location filename="../report.cpp" line="238"/>
+        <location filename="../report.cpp" line="240"/>
         <source>sent %1, answered %2, no reply %3, noise %4, cut off %5, bad CRC %6, exceptions %7</source>
         <translation>发送 %1，应答 %2，无应答 %3，干扰 %4，中断 %5，CRC 错误 %6，异常 %7</translation>
     </message>
     <message>
-        <location filename="../report.cpp" line="248"/>
+        <location filename="../report.cpp" line="250"/>
         <source>; no replies, so no round trip</source>
         <translation>；没有应答，因此没有往返时间</translation>
     </message>
     <message>
-        <location filename="../report.cpp" line="249"/>
+        <location filename="../report.cpp" line="251"/>
         <source>; round trip min %1 / avg %2 / max %3 ms</source>
         <translation>；往返 最小 %1 / 平均 %2 / 最大 %3 ms</translation>
     </message>
     <message>
-        <location filename="../runner.cpp" line="75"/>
+        <location filename="../context.cpp" line="104"/>
         <source>the module refused the request: exception %1</source>
         <translation>模块拒绝了请求：异常 %1</translation>
     </message>
     <message>
-        <location filename="../report.cpp" line="124"/>
-        <location filename="../runner.cpp" line="80"/>
+        <location filename="../context.cpp" line="109"/>
+        <location filename="../report.cpp" line="126"/>
         <source>no reply</source>
         <translation>无应答</translation>
     </message>
     <message>
-        <location filename="../runner.cpp" line="80"/>
+        <location filename="../context.cpp" line="109"/>
         <source>no reply after %1 tries</source>
         <translation>尝试 %1 次后仍无应答</translation>
     </message>
     <message>
-        <location filename="../runner.cpp" line="92"/>
-        <location filename="../watch.cpp" line="21"/>
+        <location filename="../portwords.cpp" line="57"/>
         <source>the port failed: %1</source>
         <translation>串口出错：%1</translation>
     </message>
     <message>
-        <location filename="../runner.cpp" line="107"/>
+        <location filename="../portwords.cpp" line="13"/>
         <source>cannot open %1: no such port</source>
         <translation>无法打开 %1：没有这个串口</translation>
     </message>
     <message>
-        <location filename="../runner.cpp" line="111"/>
+        <location filename="../portwords.cpp" line="16"/>
         <source>cannot open %1: permission denied; add your user to the dialout group and log in again</source>
         <translation>无法打开 %1：权限不足；请把用户加入 dialout 组后重新登录</translation>
     </message>
     <message>
-        <location filename="../runner.cpp" line="115"/>
+        <location filename="../portwords.cpp" line="20"/>
         <source>cannot open %1: permission denied</source>
         <translation>无法打开 %1：权限不足</translation>
     </message>
     <message>
-        <location filename="../runner.cpp" line="119"/>
+        <location filename="../portwords.cpp" line="23"/>
         <source>cannot open %1: in use by another program</source>
         <translation>无法打开 %1：串口已被其他程序占用</translation>
     </message>
     <message>
-        <location filename="../runner.cpp" line="122"/>
+        <location filename="../portwords.cpp" line="27"/>
         <source>cannot open %1: %2</source>
         <translation>无法打开 %1：%2</translation>
     </message>
     <message>
-        <location filename="../runner.cpp" line="202"/>
+        <location filename="../context.cpp" line="197"/>
         <source>the module reported bus address %1, outside %2-%3; nothing was sent to it</source>
         <translation>模块报告的从机地址为 %1，不在 %2-%3 之内；未向其发送任何内容</translation>
     </message>
     <message>
-        <location filename="../commands.cpp" line="83"/>
+        <location filename="../modulecommands.cpp" line="102"/>
         <source>bus address %1</source>
         <translation>从机地址 %1</translation>
     </message>
     <message>
-        <location filename="../commands.cpp" line="112"/>
-        <location filename="../invocation.cpp" line="274"/>
+        <location filename="../modulecommands.cpp" line="168"/>
+        <location filename="../exitstatus.h" line="35"/>
         <source>done</source>
         <translation>完成</translation>
     </message>
     <message>
-        <location filename="../commands.cpp" line="127"/>
+        <location filename="../modulecommands.cpp" line="187"/>
         <source>alarm of motor %1 cleared; its parameters are back at their power-up values</source>
         <translation>电机%1的报警已清除；其参数已恢复为上电值</translation>
     </message>
     <message>
-        <location filename="../commands.cpp" line="135"/>
+        <location filename="../modulecommands.cpp" line="73"/>
         <source>line speed %1 bit/s stored; it takes effect when the module restarts</source>
         <translation>波特率 %1 bit/s 已保存；模块重启后生效</translation>
     </message>
     <message>
-        <location filename="../commands.cpp" line="201"/>
+        <location filename="../modulecommands.cpp" line="249"/>
         <source>bus address now %1</source>
         <translation>从机地址现为 %1</translation>
     </message>
     <message>
-        <location filename="../commands.cpp" line="166"/>
+        <location filename="../modulecommands.cpp" line="210"/>
         <source>the address was not changed (--force skips this check)</source>
         <translation>地址未修改（--force 可跳过此检查）</translation>
     </message>
     <message>
-        <location filename="../runner.cpp" line="88"/>
+        <location filename="../context.cpp" line="118"/>
         <source>no valid reply after %1 tries: %2</source>
         <translation>尝试 %1 次后仍无有效应答：%2</translation>
     </message>
     <message>
-        <location filename="../runner.cpp" line="91"/>
-        <location filename="../watch.cpp" line="20"/>
+        <location filename="../context.cpp" line="121"/>
+        <location filename="../watchcommand.cpp" line="41"/>
         <source>the port went away</source>
         <translation>串口已消失</translation>
     </message>
     <message>
-        <location filename="../runner.cpp" line="185"/>
+        <location filename="../context.cpp" line="230"/>
         <source>interrupted</source>
         <translation>已中断</translation>
     </message>
     <message>
-        <location filename="../commands.cpp" line="62"/>
+        <location filename="../modulecommands.cpp" line="114"/>
         <source>no module answers at bus address %1</source>
         <translation>从机地址 %1 上没有模块应答</translation>
     </message>
     <message>
-        <location filename="../commands.cpp" line="71"/>
+        <location filename="../modulecommands.cpp" line="122"/>
         <source>a module answers at bus address %1</source>
         <translation>从机地址 %1 上有模块应答</translation>
     </message>
     <message>
-        <location filename="../commands.cpp" line="106"/>
+        <location filename="../modulecommands.cpp" line="162"/>
         <source>not applied: the over-current alarm of motor %1 stands, and the module ignores commands to it until it is cleared with &apos;quarvexctl alarm clear %1&apos;; nothing was sent</source>
         <translation>未生效：电机%1的过流报警未清除，在用“quarvexctl alarm clear %1”清除之前模块会忽略发给它的命令；未发送任何内容</translation>
     </message>
     <message>
-        <location filename="../commands.cpp" line="122"/>
+        <location filename="../modulecommands.cpp" line="182"/>
         <source>no alarm stood on motor %1; nothing changed</source>
         <translation>电机%1没有报警；什么也没有改变</translation>
     </message>
     <message>
-        <location filename="../commands.cpp" line="170"/>
+        <location filename="../modulecommands.cpp" line="215"/>
         <source>the module answering is at bus address %1, not %2; the address was not changed</source>
         <translation>应答的模块在从机地址 %1，而不是 %2；地址未修改</translation>
     </message>
     <message>
-        <location filename="../commands.cpp" line="193"/>
+        <location filename="../modulecommands.cpp" line="241"/>
         <source>the module acknowledged, but answers at bus address %1</source>
         <translation>模块已确认，但应答的从机地址为 %1</translation>
     </message>
     <message>
-        <location filename="../commands.cpp" line="215"/>
+        <location filename="../modulecommands.cpp" line="266"/>
         <source>broadcast: no reply expected</source>
         <translation>广播：不等待应答</translation>
     </message>
     <message>
-        <location filename="../commands.cpp" line="237"/>
+        <location filename="../modulecommands.cpp" line="289"/>
         <source>PORT  DESCRIPTION  MAKER  SERIAL  BY-ID</source>
         <translation>串口  描述  厂商  序列号  BY-ID 链接</translation>
     </message>
     <message>
-        <location filename="../findscan.cpp" line="17"/>
+        <location filename="../findcommand.cpp" line="54"/>
         <source>no serial port found</source>
         <translation>未找到串口</translation>
     </message>
     <message>
-        <location filename="../findscan.cpp" line="17"/>
+        <location filename="../findcommand.cpp" line="55"/>
         <source>no module found</source>
         <translation>未找到模块</translation>
     </message>
     <message>
-        <location filename="../findscan.cpp" line="42"/>
+        <location filename="../findcommand.cpp" line="87"/>
         <source>%1 at %2 bit/s ...</source>
         <translation>%1，%2 bit/s …</translation>
     </message>
     <message>
-        <location filename="../findscan.cpp" line="77"/>
+        <location filename="../findcommand.cpp" line="122"/>
         <source>%1  %2 bit/s  address %3</source>
         <translation>%1  %2 bit/s  地址 %3</translation>
     </message>
     <message>
-        <location filename="../findscan.cpp" line="134"/>
+        <location filename="../scancommand.cpp" line="90"/>
         <source>%1 bit/s  address %2 of %3  found %4  %5 s left</source>
         <translation>%1 bit/s  地址 %2/%3  已找到 %4  剩余 %5 秒</translation>
     </message>
     <message>
-        <location filename="../findscan.cpp" line="254"/>
+        <location filename="../scancommand.cpp" line="141"/>
         <source>address %1  %2 bit/s</source>
         <translation>地址 %1  %2 bit/s</translation>
     </message>
     <message>
-        <location filename="../findscan.cpp" line="256"/>
+        <location filename="../scancommand.cpp" line="147"/>
         <source>damaged replies at address %1  %2 bit/s: %3</source>
         <translation>地址 %1  %2 bit/s 的应答已损坏：%3</translation>
     </message>
     <message>
-        <location filename="../findscan.cpp" line="262"/>
+        <location filename="../scancommand.cpp" line="153"/>
         <source>interrupted: what was found until then is listed</source>
         <translation>已中断：已列出中断前找到的结果</translation>
     </message>
     <message>
-        <location filename="../findscan.cpp" line="267"/>
+        <location filename="../scancommand.cpp" line="158"/>
         <source>no valid reply, only damaged ones</source>
         <translation>没有有效应答，只有损坏的应答</translation>
     </message>
     <message>
-        <location filename="../findscan.cpp" line="270"/>
+        <location filename="../scancommand.cpp" line="161"/>
         <source>no module answered</source>
         <translation>没有模块应答</translation>
     </message>
     <message>
-        <location filename="../report.cpp" line="211"/>
+        <location filename="../report.cpp" line="213"/>
         <source>exception %1</source>
         <translation>异常 %1</translation>
     </message>
     <message>
-        <location filename="../invocation.cpp" line="0"/>
+        <location filename="../invocation.cpp" line="253"/>
         <source>only scan takes several ports</source>
         <translation>只有 scan 可接多个端口</translation>
     </message>
     <message>
-        <location filename="../portwords.cpp" line="0"/>
+        <location filename="../portwords.cpp" line="29"/>
         <source>%1 is not a network port: use tcp://HOST:PORT, rfc2217://HOST:PORT or modbus-tcp://HOST[:PORT]</source>
         <translation>%1 不是网络端口：请用 tcp://主机:端口、rfc2217://主机:端口 或 modbus-tcp://主机[:端口]</translation>
     </message>
     <message>
-        <location filename="../portwords.cpp" line="0"/>
+        <location filename="../portwords.cpp" line="33"/>
         <source>cannot connect to %1: connection refused</source>
         <translation>无法连接 %1：连接被拒绝</translation>
     </message>
     <message>
-        <location filename="../portwords.cpp" line="0"/>
+        <location filename="../portwords.cpp" line="35"/>
         <source>cannot connect to %1: host not found</source>
         <translation>无法连接 %1：找不到主机</translation>
     </message>
     <message>
-        <location filename="../portwords.cpp" line="0"/>
+        <location filename="../portwords.cpp" line="37"/>
         <source>cannot connect to %1: host unreachable (no connection within %2 s)</source>
         <translation>无法连接 %1：主机不可达（%2 秒内未连上）</translation>
     </message>
     <message>
-        <location filename="../portwords.cpp" line="0"/>
+        <location filename="../portwords.cpp" line="41"/>
         <source>the connection to %1 was dropped</source>
         <translation>与 %1 的连接已断开</translation>
     </message>
     <message>
-        <location filename="../portwords.cpp" line="0"/>
+        <location filename="../portwords.cpp" line="43"/>
         <source>%1 does not set the line speed (no RFC 2217 COM-PORT-CONTROL): use tcp:// for a server in transparent mode</source>
         <translation>%1 不能设置波特率（不支持 RFC 2217 COM-PORT-CONTROL）：透明模式的服务器请用 tcp://</translation>
     </message>
     <message>
-        <location filename="../portwords.cpp" line="0"/>
+        <location filename="../portwords.cpp" line="47"/>
         <source>%1 did not acknowledge the line speed</source>
         <translation>%1 未确认波特率</translation>
     </message>
     <message>
-        <location filename="../portwords.cpp" line="0"/>
+        <location filename="../portwords.cpp" line="49"/>
         <source>%1 sent bytes that are not Modbus TCP</source>
         <translation>%1 发来的数据不是 Modbus TCP</translation>
     </message>
     <message>
-        <location filename="../runner.cpp" line="0"/>
+        <location filename="../context.cpp" line="220"/>
         <source>the address frames need a transparent link: use tcp:// or rfc2217://</source>
         <translation>地址帧需要透明链路：请使用 tcp:// 或 rfc2217://</translation>
     </message>
     <message>
-        <location filename="../runner.cpp" line="0"/>
+        <location filename="../scancommand.cpp" line="32"/>
         <source>%1: the line speed is the server&apos;s; scanning at that one only</source>
         <translation>%1：波特率由服务器决定；只按该波特率扫描</translation>
     </message>
     <message>
-        <location filename="../runner.cpp" line="0"/>
+        <location filename="../findcommand.cpp" line="72"/>
         <source>%1: the line speed is the server&apos;s; trying that one only</source>
         <translation>%1：波特率由服务器决定；只试该波特率</translation>
     </message>
     <message>
-        <location filename="../runner.cpp" line="0"/>
+        <location filename="../findcommand.cpp" line="100"/>
         <source>%1 unit %2 ...</source>
         <translation>%1 单元 %2 …</translation>
     </message>
     <message>
-        <location filename="../runner.cpp" line="0"/>
+        <location filename="../findcommand.cpp" line="124"/>
         <source>%1  the server&apos;s line speed  address %2</source>
         <translation>%1  服务器的波特率  地址 %2</translation>
     </message>
     <message>
-        <location filename="../runner.cpp" line="0"/>
+        <location filename="../scancommand.cpp" line="173"/>
         <source>scanning %1 ports ...</source>
         <translation>正在扫描 %1 个端口 …</translation>
     </message>
     <message>
-        <location filename="../runner.cpp" line="0"/>
+        <location filename="../scancommand.cpp" line="140"/>
         <source>address %1  the server&apos;s line speed</source>
         <translation>地址 %1  服务器的波特率</translation>
     </message>
     <message>
-        <location filename="../runner.cpp" line="0"/>
+        <location filename="../context.cpp" line="35"/>
         <source>the server runs the line at %1 bit/s, not at the %2 chosen</source>
         <translation>服务器把波特率设为 %1，与所选 %2 不符</translation>
     </message>
     <message>
-        <location filename="../runner.cpp" line="0"/>
+        <location filename="../scancommand.cpp" line="143"/>
         <source>damaged replies at address %1  the server&apos;s line speed: %2</source>
         <translation>地址 %1 的应答损坏  服务器的波特率：%2</translation>
     </message>
@@ -718,22 +714,22 @@ motor 2      %4
 <context>
     <name>QCommandLineParser</name>
     <message>
-        <location filename="../invocation.cpp" line="64"/>
+        <location filename="../invocation.cpp" line="54"/>
         <source>Unknown option &apos;%1&apos;.</source>
         <translation>未知选项“%1”。</translation>
     </message>
     <message>
-        <location filename="../invocation.cpp" line="65"/>
+        <location filename="../invocation.cpp" line="55"/>
         <source>Unknown options: %1.</source>
         <translation>未知选项：%1。</translation>
     </message>
     <message>
-        <location filename="../invocation.cpp" line="66"/>
+        <location filename="../invocation.cpp" line="56"/>
         <source>Missing value after &apos;%1&apos;.</source>
         <translation>“%1”后缺少值。</translation>
     </message>
     <message>
-        <location filename="../invocation.cpp" line="67"/>
+        <location filename="../invocation.cpp" line="57"/>
         <source>Unexpected value after &apos;%1&apos;.</source>
         <translation>“%1”后不应有值。</translation>
     </message>
