@@ -41,7 +41,7 @@ public:
     {
         // Rounded up: the alarm never rings before its time.
         const qint64 ms = (atNs - nowNs() + 999999) / 1000000;
-        m_timer.start(int(qBound<qint64>(0, ms, 24 * 3600 * 1000)));
+        m_timer.start(int(qBound(qint64(0), ms, qint64(24 * 3600 * 1000))));
     }
     void stopAlarm() override { m_timer.stop(); }
     bool alarmSet() const override { return m_timer.isActive(); }
