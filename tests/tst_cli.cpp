@@ -198,7 +198,7 @@ void tst_Cli::outcomes_data()
         QByteArray(R"(^time,result,rtt_ms,stored_line_speed,[^\n]*\n()") + time +
         R"(,no_reply,{12}\n){2}$)";
     static const QByteArray scanFromOne = R"(^\{"damaged":\[\],"modules":\[\{"address":1,)"
-                                          R"("line_speed":9600\}\]\}\n$)";
+                                          R"("line_speed":9600\}\],"noise_bytes":0\}\n$)";
     const Row rows[] = {
         // Refused before anything is opened or sent.
         {"bad hex", "", "", "send 01 0 --json", 1, "send needs a frame in hex",
@@ -222,7 +222,8 @@ void tst_Cli::outcomes_data()
          "line speed   115200 bit/s", 1},
         // Several modules answer the address request at once: their replies collide.
         {"find on a shared line", "--modules 3,7", "", "find", 3,
-         "two replies on top of each other: more than one module answers on this line; use scan",
+         "at 9600 bit/s: something answers, but unreadably: several modules at once, noise, or a "
+         "wrong speed; use scan",
          "", -1},
         {"set-address on a shared line", "--modules 3,7", "", "set-address 5", 3,
          "the address was not changed", "", 2},
@@ -268,18 +269,18 @@ void tst_Cli::outcomes_data()
         {"scan, one module at another speed", "--modules 3,4,5@19200", "",
          "scan --from 3 --to 5 --all-speeds --json", 0, "",
          R"(^\{"damaged":\[\],"modules":\[\{"address":3,"line_speed":9600\},)"
-         R"(\{"address":4,"line_speed":9600\},\{"address":5,"line_speed":19200\}\]\}\n$)",
+         R"(\{"address":4,"line_speed":9600\},\{"address":5,"line_speed":19200\}\],"noise_bytes":0\}\n$)",
          -1},
         {"scan, two modules at one address", "--modules 2,2,3", "", "scan --from 1 --to 3 --json",
          0, "",
          R"(^\{"damaged":\[\{"address":2,"damage":"bad_crc","line_speed":9600\}\],)"
-         R"("modules":\[\{"address":3,"line_speed":9600\}\]\}\n$)",
+         R"("modules":\[\{"address":3,"line_speed":9600\}\],"noise_bytes":0\}\n$)",
          -1},
         {"scan, damaged replies only", "--bad-crc", "", "scan --to 2", 3,
-         "no valid reply, only damaged ones", "^damaged replies at address 1  9600 bit/s: a reply",
+         "no valid reply, only damaged ones", "^damaged replies at address 1  9600 bit/s: two modules at one address",
          -1},
         {"scan, empty line", "--silent", "", "scan --from 1 --to 5 --json", 5, "",
-         R"(^\{"damaged":\[\],"modules":\[\]\}\n$)", 5},
+         R"(^\{"damaged":\[\],"modules":\[\],"noise_bytes":0\}\n$)", 5},
         // Across the network; the module's face stands in for the server.
         {"find over tcp: the server's speed, tried once", "--tcp 127.0.0.1:0 --baud 1200", "",
          "find --json", 0, "the line speed is the server's; trying that one only",
@@ -290,7 +291,7 @@ void tst_Cli::outcomes_data()
          0, "", R"(^\{"address":3,"line_speed":9600,"port":"modbus-tcp://)", -1},
         {"scan interrupted", "--modules 1,2", "", "scan --json", 130, "interrupted",
          R"(^\{"damaged":\[\],"interrupted":true,"modules":\[\{"address":1,"line_speed":9600\},)"
-         R"(\{"address":2,"line_speed":9600\}\]\}\n$)",
+         R"(\{"address":2,"line_speed":9600\}\],"noise_bytes":0\}\n$)",
          -1, "C.UTF-8", false, SIGINT, 4},
     };
     for (const Row &r : rows)
@@ -396,7 +397,7 @@ void tst_Cli::scanOfSeveralPorts()
     const Result r = ctl(scan.arg(local.path(), refused, server.path()).split(QLatin1Char(' ')));
     QCOMPARE(r.status, 2);
     const QString group = QStringLiteral(R"(\{"damaged":\[\],"modules":\[\{"address":%1,)"
-                                         R"("line_speed":%2\}\],"port":"%3"\})");
+                                         R"("line_speed":%2\}\],"noise_bytes":0,"port":"%3"\})");
     const QString expected =
         QStringLiteral(
             R"(^\{"ports":\[%1,\{"error":\{"message":"[^"]*connection refused","status":2\},"port":"%2"\},%3\]\}\n$)")

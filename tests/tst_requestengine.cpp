@@ -48,105 +48,36 @@ QByteArray badCrc(QByteArray f)
 }
 
 // At 9600 bit/s a request of 8 bytes and the first reply byte take 10 ms; a gap is 23 ms.
+// clang-format off
 const Row kRows[] = {
-    {"a reply the port holds without telling is taken when the wait ends",
-     Policy::probe(40, 0),
-     {kRead1},
-     {{0, 20, kReply1, false}},
-     Exchange::Reply,
-     1,
-     kReply1,
-     {0},
-     50},
-    {"a reply begun at the end of the wait is waited for",
-     Policy::probe(40, 0),
-     {kRead1},
-     {{0, 49, kReply1.left(1)}, {0, 60, kReply1.mid(1)}},
-     Exchange::Reply,
-     1,
-     kReply1,
-     {0},
-     60},
-    {"a command is asked again after silence",
-     Policy::command(100, 1),
-     {kRead1},
-     {{1, 20, kReply1}},
-     Exchange::Reply,
-     2,
-     kReply1,
-     {0, 110},
-     130},
-    {"a probe takes silence for an answer",
-     Policy::probe(40, 1),
-     {kRead1},
-     {},
-     Exchange::Silent,
-     1,
-     {},
-     {0},
-     50},
-    {"a retry waits for the line to fall quiet",
-     Policy::command(100, 1),
-     {kRead1},
+    {"a reply the port holds without telling is taken when the wait ends", Policy::probe(40, 0),
+     {kRead1}, {{0, 20, kReply1, false}}, Exchange::Reply, 1, kReply1, {0}, 50},
+    {"a reply begun at the end of the wait is waited for", Policy::probe(40, 0), {kRead1},
+     {{0, 49, kReply1.left(1)}, {0, 60, kReply1.mid(1)}}, Exchange::Reply, 1, kReply1, {0}, 60},
+    {"a command is asked again after silence", Policy::command(100, 1), {kRead1},
+     {{1, 20, kReply1}}, Exchange::Reply, 2, kReply1, {0, 110}, 130},
+    {"a probe takes silence for an answer", Policy::probe(40, 1), {kRead1}, {}, Exchange::Silent,
+     1, {}, {0}, 50},
+    {"a retry waits for the line to fall quiet", Policy::command(100, 1), {kRead1},
      {{0, 30, badCrc(kReply1)}, {0, 40, fromHex("ff"), true, 10, 300}, {1, 20, kReply1}},
-     Exchange::Reply,
-     2,
-     kReply1,
-     {0, 323},
-     343,
-     Damage::BadCrc},
-    {"a chattering line cannot hold a try open",
-     Policy::probe(40, 0),
-     {kRead1},
-     {{0, 2, fromHex("01"), true, 2, 2000}},
-     Exchange::Silent,
-     1,
-     {},
-     {0},
-     83,
-     Damage::Noise},
-    {"a late reply to an earlier request is told as late",
-     Policy::probe(40, 0).reportingLate(),
-     {kRead1, kRead2},
-     {{1, 30, kReply1}},
-     Exchange::Late,
-     1,
-     kReply1,
-     {0, 50},
-     80,
-     Damage::None,
-     80},
-    {"a late reply is passed over for the one awaited",
-     Policy::probe(40, 0),
-     {kRead1, kRead2},
-     {{1, 30, kReply1}, {1, 35, kReply2}},
-     Exchange::Reply,
-     1,
-     kReply2,
-     {0, 50},
-     85},
-    {"a broadcast goes once and is done after its wire time",
-     Policy::command(1000, 1),
-     {fromHex("000600050000")},
-     {},
-     Exchange::Broadcast,
-     1,
-     {},
-     {0},
-     32},
-    {"a port gone while idle fails the next request unsent",
-     Policy::command(1000, 1),
-     {kRead1},
-     {},
-     Exchange::PortFailed,
-     1,
-     {},
-     {},
-     0,
-     Damage::None,
-     0,
-     true},
+     Exchange::Reply, 2, kReply1, {0, 323}, 343, Damage::BadCrc},
+    {"a chattering line cannot hold a try open", Policy::probe(40, 0), {kRead1},
+     {{0, 2, fromHex("01"), true, 2, 2000}}, Exchange::Damaged, 1, {}, {0}, 373, Damage::Noise},
+    {"bytes in the window answer the probe, whatever they look like", Policy::probe(40, 0),
+     {kRead1}, {{0, 20, fromHex("ffff")}}, Exchange::Damaged, 1, {}, {0}, 50, Damage::Noise},
+    {"a late reply to an earlier request is told as late", Policy::probe(40, 0).reportingLate(),
+     {kRead1, kRead2}, {{1, 30, kReply1}}, Exchange::Late, 1, kReply1, {0, 50}, 80, Damage::None, 80},
+    {"a late reply split over two windows is still paired", Policy::probe(40, 0).reportingLate(),
+     {kRead1, kRead2, fromHex("030300000002")}, {{1, 45, kReply1.left(8)}, {2, 10, kReply1.mid(8)}},
+     Exchange::Late, 1, kReply1, {0, 50, 120}, 130, Damage::None, 130},
+    {"a late reply is passed over for the one awaited", Policy::probe(40, 0), {kRead1, kRead2},
+     {{1, 30, kReply1}, {1, 35, kReply2}}, Exchange::Reply, 1, kReply2, {0, 50}, 85},
+    {"a broadcast goes once and is done after its wire time", Policy::command(1000, 1),
+     {fromHex("000600050000")}, {}, Exchange::Broadcast, 1, {}, {0}, 32},
+    {"a port gone while idle fails the next request unsent", Policy::command(1000, 1), {kRead1},
+     {}, Exchange::PortFailed, 1, {}, {}, 0, Damage::None, 0, true},
 };
+// clang-format on
 
 } // namespace
 
@@ -159,6 +90,7 @@ class tst_RequestEngine : public QObject
 private slots:
     void exchanges_data();
     void exchanges();
+    void noiseIsWhatComesUnasked();
 };
 
 void tst_RequestEngine::exchanges_data()
@@ -220,6 +152,26 @@ void tst_RequestEngine::exchanges()
     QCOMPARE(last->lateMs, row.lateMs);
     if (row.result == Exchange::Late)
         QCOMPARE(last->lateRequest, withCrc(row.requests.first()));
+}
+
+// Bytes while no request is out are counted as noise, unless they turn out to be a late
+// reply to an earlier request.
+void tst_RequestEngine::noiseIsWhatComesUnasked()
+{
+    ManualClock clock;
+    ScriptedTransport port;
+    RequestEngine engine(&clock);
+    engine.attach(&port, 9600);
+    std::optional<Exchange> x;
+    const auto done = [&](const Exchange &e) { x = e; };
+    engine.exchange(kRead1, Policy::probe(40, 0).reportingLate(), done);
+    clock.advanceTo(50);
+    QVERIFY(x && x->result == Exchange::Silent);
+    port.arrive(fromHex("ffffff") + kReply1);
+    x.reset();
+    engine.exchange(kRead2, Policy::probe(40, 0).reportingLate(), done);
+    QVERIFY(x && x->result == Exchange::Late);
+    QCOMPARE(engine.unaskedBytes(), 3);
 }
 
 QTEST_GUILESS_MAIN(tst_RequestEngine)

@@ -12,46 +12,49 @@ using namespace quarvex::cli;
 
 namespace {
 
-// S silent, R reply, E exception, D damaged (bad CRC), ~R and ~D the same when an earlier
-// identical request may have drawn it, L<address>:<ms> a late reply, F the port failed.
+// S silent, R reply, E exception, G a gateway's exception for "no module there", D damaged,
+// ~R and ~D the same when an earlier identical request may have drawn it, L<address>:<ms> a
+// late reply, F the port failed. Found modules read "7@9600", "~71" when they answered once,
+// late, 71 ms after the request.
 // find: R<address> an address report, U<speed> a unit's registers 00-01.
 ProbeOutcome outcome(const QString &e)
 {
-    ProbeOutcome o;
+    Exchange x;
     const bool maybeLate = e.startsWith(QLatin1Char('~'));
     const QString w = maybeLate ? e.mid(1) : e;
-    o.couldBeLate = maybeLate;
+    const QByteArray n = w.mid(1).toLatin1();
+    x.couldBeLate = maybeLate;
     switch (w.at(0).toLatin1()) {
     case 'S':
-        o.result = Exchange::Silent;
+        x.result = Exchange::Silent;
         break;
     case 'R':
-        o.result = Exchange::Reply;
-        o.reply = frame(QByteArray("0020") +
-                        QByteArray::number(w.mid(1).toInt(), 16).rightJustified(2, '0'));
+        x.result = Exchange::Reply;
+        x.reply = frame("0020" + QByteArray::number(n.toInt(), 16).rightJustified(2, '0'));
         break;
     case 'U':
-        o.result = Exchange::Reply;
-        o.reply = frame(QByteArray("010304") +
-                        QByteArray::number(w.mid(1).toUInt(), 16).rightJustified(8, '0'));
+        x.result = Exchange::Reply;
+        x.reply = frame("010304" + QByteArray::number(n.toUInt(), 16).rightJustified(8, '0'));
         break;
-    case 'E':
-        o.result = Exchange::Exception;
+    case 'E': // a module's refusal, or with G a gateway's "nothing there"
+    case 'G':
+        x.result = Exchange::Exception;
+        x.exceptionCode = w.at(0) == QLatin1Char('G') ? 0x0b : 0x02;
         break;
     case 'D':
-        o.result = Exchange::Damaged;
-        o.damage = Damage::BadCrc;
+        x.result = Exchange::Damaged;
+        x.damage = Damage::BadCrc;
         break;
     case 'L':
-        o.result = Exchange::Late;
-        o.lateAddress = w.mid(1).section(QLatin1Char(':'), 0, 0).toInt();
-        o.lateMs = w.section(QLatin1Char(':'), 1).toInt();
+        x.result = Exchange::Late;
+        x.lateRequest = QByteArray(1, char(n.split(':').value(0).toInt()));
+        x.lateMs = n.split(':').value(1).toInt();
         break;
     case 'F':
-        o.result = Exchange::PortFailed;
+        x.result = Exchange::PortFailed;
         break;
     }
-    return o;
+    return ProbeOutcome::of(x);
 }
 
 QString text(const ScanStep &s)
@@ -94,7 +97,8 @@ QString found(const QVector<ScanFound> &list)
 {
     QStringList parts;
     for (const ScanFound &f : list)
-        parts << QStringLiteral("%1@%2").arg(f.address).arg(f.lineSpeed);
+        parts << QStringLiteral("%1@%2").arg(f.address).arg(f.lineSpeed) +
+                     (f.lateMs ? QStringLiteral("~%1").arg(f.lateMs) : QString());
     return parts.join(QLatin1Char(' '));
 }
 
@@ -109,11 +113,15 @@ struct ScanRow
 };
 
 // At most a 1000 ms wait throughout.
+// clang-format off
 const ScanRow kScanRows[] = {
     {"silent, found, damaged, then listening at the end", "9600", 1, 3, 40, "S R D S",
      "9600:1/40 9600:2/40 9600:3/40 linger/1000 done", "2@9600", "3@9600"},
-    {"an exception is a module too", "9600", 1, 1, 40, "E S", "9600:1/40 linger/1000 done",
-     "1@9600", ""},
+    {"an exception is a module too, a gateway's for no module is not", "9600", 1, 2, 40, "E G S",
+     "9600:1/40 9600:2/40 linger/1000 done", "1@9600", ""},
+    {"a whole late reply proves a module when asking again brings nothing", "9600", 6, 8, 40,
+     "S S L7:71 S S S", "9600:6/40 9600:7/40 9600:8/40 9600:7/106 9600:8/106 linger/1000 done",
+     "7@9600~71", ""},
     {"a reply that may be late is asked again with the longest wait", "9600,19200", 1, 1, 40,
      "S ~R R S", "9600:1/40 19200:1/40 19200:1/1000 linger/1000 done", "1@19200", ""},
     {"asked again and silent: the whole scan again, waiting longest", "9600,19200", 1, 2, 40,
@@ -130,6 +138,7 @@ const ScanRow kScanRows[] = {
      "9600:1/40 9600:2/40 19200:1/40 1200:1/40 1200:2/40 linger/1000", "", ""},
     {"the port failing ends the scan", "9600", 1, 5, 40, "F", "9600:1/40 failed", "", ""},
 };
+// clang-format on
 
 struct FindRow
 {
@@ -141,6 +150,7 @@ struct FindRow
 };
 
 // Each event comes 20 ms after the one before.
+// clang-format off
 const FindRow kFindRows[] = {
     {"the likeliest speeds first, then the next port", 2, 40, "O S S S S S S S S S S N",
      "open 0 9600/40 19200/40 115200/40 57600/40 4800/40 2400/40 14400/40 128000/40 1200/40 "
@@ -160,9 +170,12 @@ const FindRow kFindRows[] = {
     {"the server's speed, once", 1, 40, "Os S S", "open 0 9600/40 linger/980 nothing"},
     {"a gateway: unit after unit", 1, 40, "Og S S U19200",
      "open 0 unit 1/40 unit 2/40 unit 3/40 found 3@19200"},
-    {"a damaged reply ends find", 1, 40, "O D", "open 0 9600/40 failed"},
+    {"an unreadable answer at one speed does not end find", 1, 40, "O D R3",
+     "open 0 9600/40 19200/40 found 3@19200"},
+    {"a gateway's exception is no module", 1, 40, "Og G E", "open 0 unit 1/40 unit 2/40 found 2@0"},
     {"no port", 0, 40, "", "nothing"},
 };
+// clang-format on
 
 } // namespace
 

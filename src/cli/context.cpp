@@ -104,14 +104,11 @@ void Context::fail(const Exchange &x)
         failWith(ExitStatus::Exception, Cli::tr("the module refused the request: exception %1")
                                             .arg(exceptionText(x.exceptionCode)));
         return;
-    case Exchange::Silent: {
-        QString text =
-            x.tries == 1 ? Cli::tr("no reply") : Cli::tr("no reply after %1 tries").arg(x.tries);
-        if (x.damage == Damage::Noise)
-            text += QStringLiteral("; ") + damageText(Damage::Noise);
-        failWith(ExitStatus::NoValidReply, text);
+    case Exchange::Silent:
+        failWith(ExitStatus::NoValidReply, x.tries == 1
+                                               ? Cli::tr("no reply")
+                                               : Cli::tr("no reply after %1 tries").arg(x.tries));
         return;
-    }
     case Exchange::Damaged:
         failWith(
             ExitStatus::NoValidReply,

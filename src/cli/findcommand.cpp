@@ -51,8 +51,7 @@ void FindCommand::go(const FindStep &step)
         found(step);
         return;
     case FindStep::NothingFound:
-        m_ctx.failWith(ExitStatus::NothingFound, m_ports.isEmpty() ? Cli::tr("no serial port found")
-                                                                   : Cli::tr("no module found"));
+        nothingFound();
         return;
     case FindStep::Failed:
         return; // told by the exchange that failed
@@ -108,10 +107,48 @@ void FindCommand::probeUnit(const FindStep &step)
                             });
 }
 
+// What was heard at each speed where something answered unreadably.
+QStringList FindCommand::unreadableWords() const
+{
+    QStringList words;
+    for (const FindState::Unreadable &u : m_state.unreadable)
+        words << Cli::tr("%1 at %2: something answers, but unreadably: several modules at once, "
+                         "noise, or a wrong speed; use scan")
+                     .arg(m_ports.at(u.port), u.baud ? Cli::tr("%1 bit/s").arg(u.baud)
+                                                     : Cli::tr("the server's line speed"));
+    return words;
+}
+
+void FindCommand::tellNoise()
+{
+    if (const int n = m_ctx.engine().unaskedBytes())
+        m_ctx.complain(Cli::tr("the line is noisy: %1 bytes arrived unasked").arg(n));
+}
+
+void FindCommand::nothingFound()
+{
+    tellNoise();
+    if (m_ports.isEmpty()) {
+        m_ctx.failWith(ExitStatus::NothingFound, Cli::tr("no serial port found"));
+    } else if (!m_state.unreadable.isEmpty()) {
+        m_ctx.failWith(ExitStatus::NoValidReply, unreadableWords().join(QLatin1Char('\n')));
+    } else if (m_state.lateAddress >= 0) {
+        m_ctx.failWith(ExitStatus::NoValidReply,
+                       Cli::tr("a module at bus address %1 answered once, late, and not when "
+                               "asked again: its line speed is not known; try a longer -t")
+                           .arg(m_state.lateAddress));
+    } else {
+        m_ctx.failWith(ExitStatus::NothingFound, Cli::tr("no module found"));
+    }
+}
+
 // lineSpeed 0: the server's, not known here.
 void FindCommand::found(const FindStep &step)
 {
     m_ctx.progress(QString());
+    tellNoise();
+    for (const QString &w : unreadableWords())
+        m_ctx.complain(w);
     const QString &port = m_ports.at(step.port);
     const QJsonValue speed = step.baud ? QJsonValue(qint64(step.baud)) : QJsonValue();
     if (m_ctx.inv().json)

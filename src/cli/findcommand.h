@@ -22,6 +22,10 @@ private:
     void probeSpeed(const FindStep &step);
     void probeUnit(const FindStep &step);
     void found(const FindStep &step);
+    void nothingFound();
+    QStringList unreadableWords() const;
+    // Bytes that came while no probe was out, told once.
+    void tellNoise();
     qint64 nowMs() const { return m_clock.elapsed(); }
 
     QStringList m_ports;

@@ -119,7 +119,10 @@ FindStep findProbed(FindState &s, const ProbeOutcome &o, qint64 nowMs)
             s.confirming = true;
             return atSpeed(s, nowMs);
         }
-        return {FindStep::Failed, s.port};
+        // Something answered at this speed: several modules at once, noise, or a module at
+        // another speed. Told if no clean answer comes at any.
+        s.unreadable.append({s.port, s.serverSpeed ? 0 : baudAt(s)});
+        return findSpeedRefused(s, nowMs);
     default:
         return {FindStep::Failed, s.port};
     }
@@ -148,6 +151,7 @@ FindStep findLingered(FindState &s, const ProbeOutcome &o, qint64 nowMs)
 {
     if (o.result != Exchange::Late)
         return atSpeed(s, nowMs);
+    s.lateAddress = int(reportedAddress(o.reply));
     // Likeliest from the last probes: the speeds are asked the other way round.
     s.probeMs = s.ceilingMs;
     s.slowestFirst = true;

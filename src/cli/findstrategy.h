@@ -3,6 +3,7 @@
 #include "strategy.h"
 
 #include <QString>
+#include <QVector>
 
 // find's decisions: where it stands and what the last exchange gave decide its next
 // step. Pure, so every turn can be table-tested.
@@ -24,6 +25,14 @@ struct FindState
     bool confirming = false;   // asked again with the longest wait
     bool lingered = false;     // listened for late replies after the last speed
     qint64 passStartMs = 0;    // when the pass over the speeds began
+    // What was heard but not found:
+    struct Unreadable
+    {
+        int port;
+        quint32 baud; // 0: the server's
+    };
+    QVector<Unreadable> unreadable; // speeds where something answered, but unreadably
+    int lateAddress = -1;           // a module that answered once, late, at a speed not known
 };
 
 struct FindStep

@@ -113,7 +113,8 @@ QString damageText(Damage damage)
     case Damage::None:
         break;
     case Damage::Noise:
-        return Cli::tr("only noise on the line, nothing that begins a reply");
+        return Cli::tr("bytes that fit no reply: noise, a wrong speed, or two modules at one "
+                       "address");
     case Damage::CutOff:
         return Cli::tr("a reply cut off before its end: bytes lost on the line, or a wrong "
                        "speed");

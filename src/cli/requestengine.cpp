@@ -91,8 +91,7 @@ void RequestEngine::linger(int ms, Done done)
     m_x = Exchange();
     m_policy = Policy::probe(ms, 0).reportingLate();
     m_done = std::move(done);
-    m_received = m_pending + readPending();
-    m_pending.clear();
+    m_received = heldBeforeRequest();
     m_sentAt = int(m_received.size());
     m_lastByteMs = -1;
     m_state = State::Lingering;
@@ -109,11 +108,16 @@ QVector<QByteArray> RequestEngine::earlierRequests() const
     return requests;
 }
 
-void RequestEngine::forgetEarlier(const QByteArray &request)
+// One reply came to identical requests: it answers the oldest or the latest, so one of
+// them stays unanswered either way, and its reply may still come.
+void RequestEngine::forgetOldest(const QByteArray &request)
 {
-    for (int i = int(m_earlier.size()) - 1; i >= 0; --i)
-        if (m_earlier[i].request == request)
+    for (int i = 0; i < m_earlier.size(); ++i) {
+        if (m_earlier[i].request == request) {
             m_earlier.remove(i);
+            return;
+        }
+    }
 }
 
 void RequestEngine::sendTry()
@@ -125,8 +129,7 @@ void RequestEngine::sendTry()
            (now - m_earlier.first().sentMs > kLateHorizonMs || m_earlier.size() > kEarlierKept))
         m_earlier.removeFirst();
     // What came unasked can only be a late reply to an earlier request, if any is due.
-    const QByteArray held = m_pending + readPending();
-    m_pending.clear();
+    const QByteArray held = heldBeforeRequest();
     m_received = m_earlier.isEmpty() ? QByteArray() : held.right(kKeptBytes);
     m_sentAt = int(m_received.size());
     m_lastByteMs = -1;
@@ -169,6 +172,15 @@ QByteArray RequestEngine::readPending()
     return bytes;
 }
 
+QByteArray RequestEngine::heldBeforeRequest()
+{
+    const QByteArray fresh = readPending();
+    m_unaskedBytes += int(fresh.size());
+    QByteArray held = m_pending + fresh;
+    m_pending.clear();
+    return held;
+}
+
 void RequestEngine::onReadyRead()
 {
     if (!m_polling)
@@ -180,12 +192,15 @@ void RequestEngine::take(const QByteArray &bytes)
     switch (m_state) {
     case State::Idle:
     case State::Sending:
+        m_unaskedBytes += int(bytes.size());
         if (!m_earlier.isEmpty())
             m_pending = (m_pending + bytes).right(kKeptBytes);
         return;
+    case State::Lingering:
+        m_unaskedBytes += int(bytes.size());
+        break;
     case State::Waiting:
     case State::Quieting:
-    case State::Lingering:
         break;
     }
     if (!bytes.isEmpty())
@@ -230,6 +245,10 @@ void RequestEngine::takeLate(const Pairing &p)
     const Earlier e = m_earlier.at(p.earlier);
     const int lateMs = int(ageMs() - e.sentMs);
     m_earlier.remove(p.earlier);
+    // Its bytes that came while no request was out were no noise after all.
+    m_unaskedBytes -= m_state == State::Lingering
+                          ? p.length
+                          : qMax(0, qMin(p.start + p.length, m_sentAt) - p.start);
     trace(QStringLiteral("rx"), p.reply(m_received),
           QStringLiteral("late reply to %1, %2 ms after it").arg(hexText(e.request)).arg(lateMs));
     if (!m_policy.reportLate) {
@@ -253,7 +272,7 @@ void RequestEngine::takeReply(const Pairing &p)
     m_x.rttMs = double(nowNs() - m_tryStartNs) / 1e6;
     m_x.couldBeLate = p.couldBeLate;
     if (p.couldBeLate)
-        forgetEarlier(m_x.request);
+        forgetOldest(m_x.request);
     trace(QStringLiteral("rx"), m_x.reply,
           QStringLiteral("%1 ms%2")
               .arg(m_x.rttMs, 0, 'f', 1)
@@ -307,36 +326,44 @@ bool RequestEngine::heldBytesMovedOn()
 
 void RequestEngine::endTry()
 {
-    const QByteArray after = m_received.mid(m_sentAt);
-    const Damage damage = classifyDamage(m_x.request, after);
-    const bool begun = damage != Damage::None && damage != Damage::Noise;
+    const Pairing p = pairReply(m_x.request, m_received, earlierRequests(), m_sentAt);
+    // What began after the request went out answered it, unless it is an earlier request's
+    // reply still coming in.
+    const int lateFrom =
+        p.partialEarlier >= 0 && p.skipped >= m_sentAt ? p.skipped : int(m_received.size());
+    const QByteArray after = m_received.mid(m_sentAt, lateFrom - m_sentAt);
+    // The bytes' pattern only tells what they most likely were; that they came is the
+    // answer, however a collision or noise shaped them.
+    const Damage pattern = classifyDamage(m_x.request, after);
     if (after.isEmpty())
         trace(QStringLiteral("--"), {}, QStringLiteral("no reply within %1 ms").arg(nowMs()));
     else
-        trace(QStringLiteral("rx"), after,
-              begun ? QStringLiteral("damaged") : QStringLiteral("noise"));
-    // The worst any try saw: a damaged reply is not undone by a silent retry.
-    m_x.damage = qMax(m_x.damage, damage);
-    m_failure = m_x.damage > Damage::Noise ? Exchange::Damaged : Exchange::Silent;
-    m_x.reply = after;
-    const Pairing p = pairReply(m_x.request, m_received, earlierRequests(), m_sentAt);
-    if (m_policy.reportLate && !begun && p.earlierDamaged >= 0) {
+        trace(QStringLiteral("rx"), after, QStringLiteral("unreadable"));
+    if (lateFrom < m_received.size())
+        trace(QStringLiteral("rx"), m_received.mid(lateFrom),
+              QStringLiteral("an earlier request's reply, coming in late"));
+    if (m_policy.reportLate && pattern <= Damage::Noise && p.earlierDamaged >= 0) {
         // A damaged reply in the shape of an earlier request's: that one's, come late.
         const Earlier e = m_earlier.takeAt(p.earlierDamaged);
         m_x.lateRequest = e.request;
         m_x.lateMs = int(ageMs() - e.sentMs);
         m_x.damage = Damage::BadCrc;
+        m_x.reply = after;
         trace(QStringLiteral("--"), {},
               QStringLiteral("a damaged late reply to %1").arg(hexText(e.request)));
         finish(Exchange::Late);
         return;
     }
+    // The worst any try saw: a damaged reply is not undone by a silent retry.
+    m_x.damage = qMax(m_x.damage, pattern);
+    m_failure = m_x.damage > Damage::None ? Exchange::Damaged : Exchange::Silent;
+    if (!after.isEmpty())
+        m_x.reply = after;
     for (const Earlier &e : m_earlier)
         m_x.couldBeLate = m_x.couldBeLate || e.request == m_x.request;
     // Quiet first: neither a retry nor the next request may talk over a reply under way.
-    // Noise is no reply: on a noisy line waiting for quiet would only cost time.
     m_state = State::Quieting;
-    const int at = begun ? retryAtMs(m_endMs, m_lastByteMs, m_baud) : m_endMs;
+    const int at = after.isEmpty() ? m_endMs : retryAtMs(m_endMs, m_lastByteMs, m_baud);
     m_endMs = nowMs();
     alarmAt(qMax(at, m_endMs));
 }
@@ -377,10 +404,15 @@ void RequestEngine::portFailed(const TransportError &error)
 
 void RequestEngine::finish(Exchange::Result result)
 {
-    // A request left without its reply may still draw one.
+    if (result == Exchange::Silent || result == Exchange::Damaged)
+        carryLateReplyUnderWay();
+    // A request left without its reply may still draw one; so may one of two identical
+    // requests that drew one reply between them.
     if (result != Exchange::Reply && result != Exchange::Exception)
         for (qint64 sentMs : std::as_const(m_tries))
             m_earlier.append({m_x.request, sentMs});
+    else if (m_x.couldBeLate && !m_tries.isEmpty())
+        m_earlier.append({m_x.request, m_tries.last()});
     m_tries.clear();
     m_x.result = result;
     m_state = State::Idle;
@@ -389,6 +421,18 @@ void RequestEngine::finish(Exchange::Result result)
     Done done = std::move(m_done);
     if (done)
         done(m_x);
+}
+
+// An earlier request's reply still coming in when this exchange ends is kept for the
+// next, which pairs it once it is whole; what came unasked of it counts as noise until then.
+void RequestEngine::carryLateReplyUnderWay()
+{
+    const Pairing p = pairReply(m_x.request, m_received, earlierRequests(), m_sentAt);
+    if (p.status != Pairing::Incomplete || p.partialEarlier < 0)
+        return;
+    m_pending = m_received.mid(p.skipped);
+    if (m_state != State::Lingering)
+        m_unaskedBytes += int(m_received.size()) - qMax(p.skipped, m_sentAt);
 }
 
 void RequestEngine::trace(const QString &what, const QByteArray &bytes, const QString &note) const

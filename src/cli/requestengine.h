@@ -43,6 +43,8 @@ public:
     void exchange(const QByteArray &request, const Policy &policy, Done done);
     // Nothing sent: listens ms for a late reply to an earlier request (Late), else Silent.
     void linger(int ms, Done done);
+    // Bytes that came while no request was out and were no late reply: line noise.
+    int unaskedBytes() const { return m_unaskedBytes; }
     // A line on the -v trace.
     void trace(const QString &what, const QByteArray &bytes = {}, const QString &note = {}) const;
 
@@ -63,6 +65,9 @@ private:
     void sendTry();
     bool writeRequest(bool goneIfRefused);
     QByteArray readPending();
+    // Bytes the port holds that came before the request now going out.
+    QByteArray heldBeforeRequest();
+    void carryLateReplyUnderWay();
     void onReadyRead();
     void take(const QByteArray &bytes);
     void waitForMore(const Pairing &p, bool fresh);
@@ -84,7 +89,7 @@ private:
     // The alarm at ms after the current try's request.
     void alarmAt(int ms) { m_clock->setAlarm(m_tryStartNs + qint64(ms) * 1000000); }
     QVector<QByteArray> earlierRequests() const;
-    void forgetEarlier(const QByteArray &request);
+    void forgetOldest(const QByteArray &request);
 
     Clock *m_clock;
     Transport *m_port = nullptr;
@@ -105,6 +110,7 @@ private:
     int m_endMs = 0;
     int m_lastByteMs = -1;
     int m_triesLeft = 0;
+    int m_unaskedBytes = 0;
     Exchange::Result m_failure = Exchange::Silent;
 
     struct Earlier

@@ -114,6 +114,7 @@ void ScanCommand::done(std::optional<ExitStatus> interrupted)
     const Invocation &inv = m_ctx.inv();
     // Interrupted before the port opened: nothing found.
     const ScanState s = m_state.value_or(ScanState({}, inv.from, inv.to, 0, 0));
+    const int noise = m_ctx.engine().unaskedBytes();
     if (inv.json) {
         const bool serverSpeed = m_serverSpeed;
         const auto list = [serverSpeed](const QVector<ScanFound> &found, bool damaged) {
@@ -124,31 +125,39 @@ void ScanCommand::done(std::optional<ExitStatus> interrupted)
                                serverSpeed ? QJsonValue() : QJsonValue(qint64(f.lineSpeed))}};
                 if (damaged)
                     o.insert(QStringLiteral("damage"), damageName(f.damage));
+                if (f.lateMs)
+                    o.insert(QStringLiteral("answered_once_late_ms"), f.lateMs);
                 a.append(o);
             }
             return a;
         };
         QJsonObject o{{QStringLiteral("modules"), list(s.modules, false)},
-                      {QStringLiteral("damaged"), list(s.damaged, true)}};
+                      {QStringLiteral("damaged"), list(s.damaged, true)},
+                      {QStringLiteral("noise_bytes"), noise}};
         if (interrupted)
             o.insert(QStringLiteral("interrupted"), true);
         m_ctx.outJson(o);
     } else {
         // Over tcp:// the speed is the server's, whatever -b said.
+        const auto speed = [this](const ScanFound &f) {
+            return m_serverSpeed ? Cli::tr("the server's line speed")
+                                 : Cli::tr("%1 bit/s").arg(f.lineSpeed);
+        };
         for (const ScanFound &f : s.modules)
-            m_ctx.out(m_serverSpeed
-                          ? Cli::tr("address %1  the server's line speed").arg(f.address)
-                          : Cli::tr("address %1  %2 bit/s").arg(f.address).arg(f.lineSpeed));
+            m_ctx.out(f.lateMs ? Cli::tr("address %1  %2  answered once, late, %3 ms")
+                                     .arg(f.address)
+                                     .arg(speed(f))
+                                     .arg(f.lateMs)
+                               : Cli::tr("address %1  %2").arg(f.address).arg(speed(f)));
+        // Whatever shape the bytes took, the causes are the same.
         for (const ScanFound &f : s.damaged)
-            m_ctx.out(m_serverSpeed ? Cli::tr("damaged replies at address %1  the server's line "
-                                              "speed: %2")
-                                          .arg(f.address)
-                                          .arg(damageText(f.damage))
-                                    : Cli::tr("damaged replies at address %1  %2 bit/s: %3")
-                                          .arg(f.address)
-                                          .arg(f.lineSpeed)
-                                          .arg(damageText(f.damage)));
+            m_ctx.out(Cli::tr("damaged replies at address %1  %2: two modules at one address, "
+                              "a wrong speed, or noise")
+                          .arg(f.address)
+                          .arg(speed(f)));
     }
+    if (noise)
+        m_ctx.complain(Cli::tr("the line is noisy: %1 bytes arrived unasked").arg(noise));
     if (interrupted) {
         m_ctx.complain(Cli::tr("interrupted: what was found until then is listed"));
         m_ctx.finish(*interrupted);

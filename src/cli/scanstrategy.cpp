@@ -27,6 +27,9 @@ ScanStep lateReply(ScanState &s, const ProbeOutcome &o, int address)
                    .arg(s.probeMs);
         const ScanPlace place =
             rewindAfterLate({s.speedIndex, address}, late, int(s.speeds.size()), s.from, s.to);
+        // The late reply was asked for at the speed the scan goes back to.
+        if (o.damage == Damage::None)
+            s.answeredLate.insert(place.speedIndex * 256 + late, o.lateMs);
         s.speedIndex = place.speedIndex;
         s.address = place.address;
         // What was found from there on is asked again.
@@ -39,11 +42,22 @@ ScanStep lateReply(ScanState &s, const ProbeOutcome &o, int address)
     } else if (s.speedIndex < s.speeds.size()) {
         // Already waiting the longest: the late one is credited to its own address, and
         // this address is asked again.
-        const ScanFound f{late, s.speeds.at(s.speedIndex), o.damage};
+        const ScanFound f{late, s.speeds.at(s.speedIndex), o.damage, 0};
         (o.damage == Damage::None ? s.modules : s.damaged).append(f);
     }
     s.confirming = false;
     return noted(nextScanStep(s), note);
+}
+
+// Asked again after a whole late reply, and no clean answer: the late one still proves a
+// module there.
+bool creditLateAnswer(ScanState &s, quint32 baud)
+{
+    const auto late = s.answeredLate.constFind(s.speedIndex * 256 + s.address);
+    if (late == s.answeredLate.constEnd())
+        return false;
+    s.modules.append({s.address, baud, Damage::None, *late});
+    return true;
 }
 
 } // namespace
@@ -80,14 +94,15 @@ ScanStep scanProbed(ScanState &s, const ProbeOutcome &o)
                              .arg(s.address)
                              .arg(s.ceilingMs));
         }
-        s.modules.append({s.address, baud, Damage::None});
+        s.modules.append({s.address, baud, Damage::None, 0});
         break;
     case Exchange::Damaged:
         if (o.couldBeLate && !s.confirming) {
             s.confirming = true;
             return nextScanStep(s);
         }
-        s.damaged.append({s.address, baud, o.damage});
+        if (!creditLateAnswer(s, baud))
+            s.damaged.append({s.address, baud, o.damage, 0});
         break;
     case Exchange::Silent:
         if (s.confirming && s.probeMs < s.ceilingMs) {
@@ -102,6 +117,7 @@ ScanStep scanProbed(ScanState &s, const ProbeOutcome &o)
                          QStringLiteral("that reply was late: scanning again with a %1 ms wait")
                              .arg(s.probeMs));
         }
+        creditLateAnswer(s, baud);
         break;
     case Exchange::Late:
         return lateReply(s, o, s.address);

@@ -2,6 +2,7 @@
 
 #include "strategy.h"
 
+#include <QMap>
 #include <QString>
 #include <QVector>
 
@@ -14,6 +15,7 @@ struct ScanFound
     int address;
     quint32 lineSpeed;
     Damage damage;
+    int lateMs = 0; // a module that answered once, late, and not when asked again
 };
 
 struct ScanState
@@ -28,6 +30,9 @@ struct ScanState
     bool lingered = false;   // listened for late replies at the end
     int scanned = 0;         // places done, for the progress line
     QVector<ScanFound> modules, damaged;
+    // Places (speed index x 256 + address) whose late reply came whole, with how late: a
+    // module is there, even if asking again brings nothing.
+    QMap<int, int> answeredLate;
 
     ScanState(const QVector<quint32> &speedList, int first, int last, int probe, int ceiling)
         : speeds(speedList), from(first), to(last), ceilingMs(ceiling), probeMs(probe),

@@ -67,12 +67,18 @@ struct ProbeOutcome
 
     static ProbeOutcome of(const Exchange &x)
     {
-        return {x.result,
-                x.damage,
-                x.couldBeLate,
-                x.reply,
-                x.lateRequest.isEmpty() ? -1 : int(quint8(x.lateRequest.at(0))),
-                x.lateMs};
+        ProbeOutcome o;
+        o.result = x.result;
+        o.damage = x.damage;
+        o.couldBeLate = x.couldBeLate;
+        o.reply = x.reply;
+        o.lateAddress = x.lateRequest.isEmpty() ? -1 : int(quint8(x.lateRequest.at(0)));
+        o.lateMs = x.lateMs;
+        // A gateway's word that nothing answered at the unit is no module's answer.
+        if (x.result == Exchange::Exception &&
+            ExceptionCode::fromGatewayForNoModule(x.exceptionCode))
+            o.result = Exchange::Silent;
+        return o;
     }
 };
 

@@ -72,11 +72,13 @@ void WatchCommand::record(const Exchange &x)
         r.rttMs = x.rttMs;
         break;
     case Exchange::Silent:
-        ++(x.damage == Damage::Noise ? m_noise : m_timeouts);
-        r.damage = x.damage;
+        ++m_timeouts;
         break;
     case Exchange::Damaged:
-        ++(x.damage == Damage::CutOff ? m_cutOff : m_crcErrors);
+        // Whatever the rate: bytes in the poll's window that fit no reply are noise.
+        ++(x.damage == Damage::Noise    ? m_noise
+           : x.damage == Damage::CutOff ? m_cutOff
+                                        : m_crcErrors);
         r.damage = x.damage;
         break;
     case Exchange::Exception:

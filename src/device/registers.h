@@ -38,6 +38,13 @@ namespace ExceptionCode {
 constexpr quint8 IllegalFunction = 0x01;
 constexpr quint8 IllegalDataAddress = 0x02;
 constexpr quint8 IllegalDataValue = 0x03;
+// A Modbus TCP gateway's own: nothing answered at that unit behind it.
+constexpr quint8 GatewayPathUnavailable = 0x0A;
+constexpr quint8 GatewayTargetFailed = 0x0B;
+constexpr bool fromGatewayForNoModule(quint8 code)
+{
+    return code == GatewayPathUnavailable || code == GatewayTargetFailed;
+}
 } // namespace ExceptionCode
 
 // Address frames always travel to bus address 0.

@@ -167,7 +167,8 @@ Pairing pairReply(const QByteArray &request, const QByteArray &received,
 
     int firstCandidate = -1;
     for (int pos = 0; pos < received.size(); ++pos) {
-        bool partly = false;
+        bool partly = false, ownPartly = false;
+        int partlyEarlier = -1; // an earlier request's reply may be under way here
         for (int c = 0; c < candidates.size(); ++c) {
             const Candidate &cand = candidates[c];
             if (cand.shape.length == 0 || pos < cand.from)
@@ -192,13 +193,20 @@ Pairing pairReply(const QByteArray &request, const QByteArray &received,
                 break;
             case Fit::Partly:
                 partly = true;
+                if (c < own)
+                    ownPartly = true;
+                else if (partlyEarlier < 0)
+                    partlyEarlier = cand.earlier;
                 break;
             case Fit::No:
                 break;
             }
         }
-        if (partly && firstCandidate < 0)
+        if (partly && firstCandidate < 0) {
             firstCandidate = pos;
+            // Own first: the same bytes may begin this request's reply too.
+            p.partialEarlier = ownPartly ? -1 : partlyEarlier;
+        }
     }
     p.skipped = firstCandidate < 0 ? int(received.size()) : firstCandidate;
     if (received.size() > kKeptBytes)

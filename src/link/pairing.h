@@ -26,6 +26,9 @@ struct Pairing
     int crcFailures = 0;
     // Late: which of the earlier requests the reply answers.
     int earlier = -1;
+    // Incomplete: the earlier request whose reply may be under way from `skipped` on (and
+    // not this request's), -1 none.
+    int partialEarlier = -1;
     // Incomplete: one of the earlier requests whose reply came with a bad CRC, -1 none.
     int earlierDamaged = -1;
     // Complete or Exception: an earlier request would take the very same reply, so it
@@ -66,7 +69,7 @@ Pairing pairReply(const QByteArray &request, const QByteArray &received,
 enum class Damage
 {
     None,      // nothing received
-    Noise,     // nothing that begins a reply to this request
+    Noise,     // bytes that begin no reply to this request
     CutOff,    // the reply began but stopped short
     BadCrc,    // a reply of the right shape whose CRC fails
     Collision, // two address reports on top of each other (a shared line)
