@@ -114,6 +114,9 @@ void tst_CliArgs::parse_data()
     row("no command", "-p p", "", error, "no command given");
     row("no port", "read", "", error, "no port given: use --port or $QUARVEX_PORT");
     row("several ports for one module", "-p a,b read", "", error, "only scan takes several ports");
+    row("a network port without its number", "-p rfc2217://127.0.0.1 read", "", error,
+        "rfc2217://127.0.0.1 is not a network port: use tcp://HOST:PORT, rfc2217://HOST:PORT or "
+        "modbus-tcp://HOST[:PORT]");
     row("--from above --to", "-p p scan --from 9 --to 3", "", error,
         "--from must not be above --to");
     row("a timeout of 0", "-p p -t 0 read", "", error, "--timeout must be 1-60000, not \"0\"");

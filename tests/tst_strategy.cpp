@@ -84,7 +84,8 @@ QString text(const FindStep &s)
     case FindStep::Linger:
         return QStringLiteral("linger/%1").arg(s.waitMs);
     case FindStep::Found:
-        return QStringLiteral("found %1@%2").arg(s.address).arg(s.baud);
+        return s.storedSpeed ? QStringLiteral("found %1 keeping %2").arg(s.address).arg(s.storedSpeed)
+                             : QStringLiteral("found %1@%2").arg(s.address).arg(s.baud);
     case FindStep::NothingFound:
         return QStringLiteral("nothing");
     case FindStep::Failed:
@@ -169,7 +170,7 @@ const FindRow kFindRows[] = {
      "open 0 9600/40 19200/40 found 2@19200"},
     {"the server's speed, once", 1, 40, "Os S S", "open 0 9600/40 linger/980 nothing"},
     {"a gateway: unit after unit", 1, 40, "Og S S U19200",
-     "open 0 unit 1/40 unit 2/40 unit 3/40 found 3@19200"},
+     "open 0 unit 1/40 unit 2/40 unit 3/40 found 3 keeping 19200"},
     {"an unreadable answer at one speed does not end find", 1, 40, "O D R3",
      "open 0 9600/40 19200/40 found 3@19200"},
     {"a gateway's exception is no module", 1, 40, "Og G E", "open 0 unit 1/40 unit 2/40 found 2@0"},

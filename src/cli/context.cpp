@@ -101,8 +101,15 @@ void Context::fail(const Exchange &x)
     case Exchange::Late:
         return;
     case Exchange::Exception:
-        failWith(ExitStatus::Exception, Cli::tr("the module refused the request: exception %1")
-                                            .arg(exceptionText(x.exceptionCode)));
+        if (ExceptionCode::fromGatewayForNoModule(x.exceptionCode))
+            failWith(ExitStatus::NoValidReply,
+                     Cli::tr("no module at unit %1 behind the gateway: the gateway answered "
+                             "exception %2")
+                         .arg(quint8(x.request.at(0)))
+                         .arg(exceptionText(x.exceptionCode)));
+        else
+            failWith(ExitStatus::Exception, Cli::tr("the module refused the request: exception %1")
+                                                .arg(exceptionText(x.exceptionCode)));
         return;
     case Exchange::Silent:
         failWith(ExitStatus::NoValidReply, x.tries == 1
@@ -115,9 +122,14 @@ void Context::fail(const Exchange &x)
             Cli::tr("no valid reply after %1 tries: %2").arg(x.tries).arg(damageText(x.damage)));
         return;
     case Exchange::PortFailed:
-        failWith(ExitStatus::PortFailed, x.portGone ? Cli::tr("the port went away") : x.portError);
+        failWith(ExitStatus::PortFailed, failureWords(x));
         return;
     }
+}
+
+QString Context::failureWords(const Exchange &x)
+{
+    return x.portGone ? Cli::tr("the port went away") : x.portError;
 }
 
 void Context::closePort()
@@ -145,7 +157,7 @@ void Context::openPort(const QString &name, quint32 baud, bool reportFailure,
         m_engine.attach(port, baud);
         // Over a network every try waits for the round trip too, unless -t says how long.
         if (port->scheme() != Scheme::Serial && !m_inv.timeoutGiven)
-            m_engine.setExtraWaitMs(networkWaitMs(port->roundTripMs()));
+            m_engine.waitForNetwork();
         next(true);
     };
     const auto failed = [this, name, reportFailure, next](const TransportError &e) {
@@ -206,16 +218,23 @@ void Context::withAddress(const std::function<void(quint8)> &next)
 // address frames are refused before anything is sent.
 bool Context::refuseAddressFrames()
 {
-    const bool addressFrames = (m_inv.verb == Verb::Address && !m_inv.address) ||
-                               m_inv.verb == Verb::SetAddress ||
-                               (m_inv.asksAddress() && !m_inv.address) ||
-                               (m_inv.verb == Verb::Send && !m_inv.frame.isEmpty() &&
-                                quint8(m_inv.frame.at(0)) == kAddressFrameBus);
-    if (!addressFrames || parsePortName(m_inv.port).scheme != Scheme::ModbusTcp)
+    if (parsePortName(m_inv.port).scheme != Scheme::ModbusTcp)
         return false;
-    failWith(ExitStatus::Usage,
-             Cli::tr("the address frames need a transparent link: use tcp:// or rfc2217://"));
-    return true;
+    // Asked for only to learn the bus address: -a gives it.
+    if ((m_inv.verb == Verb::Address || m_inv.asksAddress()) && !m_inv.address) {
+        failWith(ExitStatus::Usage,
+                 Cli::tr("through a Modbus TCP gateway give the module's bus address, its unit "
+                         "there, with -a: the frame that asks a module for its address does not "
+                         "pass a gateway"));
+        return true;
+    }
+    if (m_inv.verb == Verb::SetAddress ||
+        (m_inv.verb == Verb::Send && quint8(m_inv.frame.at(0)) == kAddressFrameBus)) {
+        failWith(ExitStatus::Usage,
+                 Cli::tr("the address frames need a transparent link: use tcp:// or rfc2217://"));
+        return true;
+    }
+    return false;
 }
 
 void CommandGroup::interrupt(ExitStatus status)

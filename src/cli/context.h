@@ -53,6 +53,8 @@ public:
     void failWith(ExitStatus status, const QString &message);
     // The words and status for an exchange that brought no usable reply.
     void fail(const Exchange &x);
+    // Why the port failed in an exchange.
+    static QString failureWords(const Exchange &x);
 
     // next(true) once the port is open, next(false) when it will not (told, and the run
     // finished, when reportFailure).

@@ -151,14 +151,24 @@ void FindCommand::found(const FindStep &step)
         m_ctx.complain(w);
     const QString &port = m_ports.at(step.port);
     const QJsonValue speed = step.baud ? QJsonValue(qint64(step.baud)) : QJsonValue();
-    if (m_ctx.inv().json)
-        m_ctx.outJson({{QStringLiteral("port"), port},
-                       {QStringLiteral("line_speed"), speed},
-                       {QStringLiteral("address"), step.address}});
-    else if (step.baud)
+    if (m_ctx.inv().json) {
+        QJsonObject o{{QStringLiteral("port"), port},
+                      {QStringLiteral("line_speed"), speed},
+                      {QStringLiteral("address"), step.address}};
+        if (step.storedSpeed)
+            o.insert(QStringLiteral("stored_line_speed"), qint64(step.storedSpeed));
+        m_ctx.outJson(o);
+    } else if (step.storedSpeed) {
+        m_ctx.out(Cli::tr("%1  the gateway's line speed  address %2 (stored line speed %3 "
+                          "bit/s)")
+                      .arg(port)
+                      .arg(step.address)
+                      .arg(step.storedSpeed));
+    } else if (step.baud) {
         m_ctx.out(Cli::tr("%1  %2 bit/s  address %3").arg(port).arg(step.baud).arg(step.address));
-    else
+    } else {
         m_ctx.out(Cli::tr("%1  the server's line speed  address %2").arg(port).arg(step.address));
+    }
     m_ctx.finish(ExitStatus::Done);
 }
 

@@ -133,10 +133,13 @@ FindStep findProbed(FindState &s, const ProbeOutcome &o, qint64 nowMs)
 FindStep findUnitProbed(FindState &s, const ProbeOutcome &o)
 {
     switch (o.result) {
-    case Exchange::Reply:
-        // Registers 00-01: the speed the module keeps.
-        return {FindStep::Found, s.port,
-                o.reply.size() >= 7 ? qFromBigEndian<quint32>(o.reply.constData() + 3) : 0, s.unit};
+    case Exchange::Reply: {
+        // Registers 00-01: the speed the module keeps; the gateway's line is its own.
+        FindStep found{FindStep::Found, s.port, 0, s.unit};
+        found.storedSpeed =
+            o.reply.size() >= 7 ? qFromBigEndian<quint32>(o.reply.constData() + 3) : 0;
+        return found;
+    }
     case Exchange::Exception:
         return {FindStep::Found, s.port, 0, s.unit};
     case Exchange::PortFailed:

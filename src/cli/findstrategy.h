@@ -55,7 +55,8 @@ struct FindStep
     quint32 baud;
     int address;
     int waitMs;
-    QString note; // for the -v trace
+    quint32 storedSpeed = 0; // Found through a gateway: the line speed the module keeps
+    QString note;            // for the -v trace
 };
 
 // The first step. nowMs below: any clock in milliseconds, the same throughout.

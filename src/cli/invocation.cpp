@@ -2,6 +2,7 @@
 
 #include "commandtable.h"
 #include "helptext.h"
+#include "link/transport.h"
 
 #include <QCommandLineParser>
 
@@ -244,6 +245,14 @@ Parsed parseArguments(const QStringList &arguments, const QString &envPort)
         if (result.text.isEmpty())
             result.text = Cli::tr("wrong arguments for %1 (see --help)").arg(words.first());
         return result;
+    }
+    for (const QString &name : std::as_const(inv.ports)) {
+        if (!parsePortName(name).valid) {
+            result.text = Cli::tr("%1 is not a network port: use tcp://HOST:PORT, "
+                                  "rfc2217://HOST:PORT or modbus-tcp://HOST[:PORT]")
+                              .arg(name);
+            return result;
+        }
     }
     if (spec->has(CommandSpec::NeedsPort) && inv.port.isEmpty()) {
         result.text = Cli::tr("no port given: use --port or $QUARVEX_PORT");

@@ -114,7 +114,10 @@ void ModuleCommands::address()
                                Cli::tr("no module answers at bus address %1").arg(a));
                 return;
             }
-            if (x.result != Exchange::Reply && x.result != Exchange::Exception)
+            // A gateway's "no module there" is no module's refusal.
+            if (x.result != Exchange::Reply &&
+                (x.result != Exchange::Exception ||
+                 ExceptionCode::fromGatewayForNoModule(x.exceptionCode)))
                 return m_ctx.fail(x);
             if (m_ctx.inv().json)
                 m_ctx.outJson({{QStringLiteral("address"), a}, {QStringLiteral("answers"), true}});
@@ -132,7 +135,10 @@ void ModuleCommands::read(quint8 address)
                                     return m_ctx.fail(x);
                                 ModuleState s;
                                 decodeState(x.reply, &s);
-                                const quint32 link = m_ctx.engine().baud();
+                                // Over tcp:// and a gateway the line runs at the server's speed,
+                                // whatever -b said.
+                                const quint32 link =
+                                    m_ctx.port()->setsLineSpeed() ? m_ctx.engine().baud() : 0;
                                 if (m_ctx.inv().json)
                                     m_ctx.outJson(stateJson(s, link));
                                 else

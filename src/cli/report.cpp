@@ -77,6 +77,8 @@ QString resultName(const PollRecord &r)
         return QStringLiteral("reply");
     if (!r.exception.isEmpty())
         return QStringLiteral("exception");
+    if (r.late)
+        return QStringLiteral("late");
     return r.damage == Damage::None ? QStringLiteral("no_reply") : damageName(r.damage);
 }
 
@@ -86,7 +88,8 @@ QJsonObject stateJson(const ModuleState &s, quint32 linkSpeed)
 {
     return {{QStringLiteral("address"), s.address},
             {QStringLiteral("stored_line_speed"), qint64(s.lineSpeed)},
-            {QStringLiteral("link_line_speed"), qint64(linkSpeed)},
+            {QStringLiteral("link_line_speed"),
+             linkSpeed ? QJsonValue(qint64(linkSpeed)) : QJsonValue()},
             {QStringLiteral("motor1"), motorJson(s.motors[0])},
             {QStringLiteral("motor2"), motorJson(s.motors[1])}};
 }
@@ -94,7 +97,10 @@ QJsonObject stateJson(const ModuleState &s, quint32 linkSpeed)
 QString stateText(const ModuleState &s, quint32 linkSpeed)
 {
     const QString speed =
-        s.lineSpeed == linkSpeed
+        !linkSpeed ? Cli::tr("%1 bit/s stored (the link runs at the server's speed, not known "
+                             "here)")
+                         .arg(s.lineSpeed)
+        : s.lineSpeed == linkSpeed
             ? Cli::tr("%1 bit/s").arg(s.lineSpeed)
             : Cli::tr("%1 bit/s stored, takes effect after a restart (the link runs at %2)")
                   .arg(s.lineSpeed)
@@ -146,15 +152,25 @@ QString damageName(Damage damage)
 
 QString exceptionText(quint8 code)
 {
-    // Exception codes 01-04, in order.
-    static const char *const meanings[] = {
-        QT_TRANSLATE_NOOP("Cli", "function not supported"),
-        QT_TRANSLATE_NOOP("Cli", "register outside the map"),
-        QT_TRANSLATE_NOOP("Cli", "value out of range"),
-        QT_TRANSLATE_NOOP("Cli", "device failure"),
+    struct Meaning
+    {
+        quint8 code;
+        const char *text;
     };
-    const bool known = code >= 1 && code <= int(std::size(meanings));
-    const QString meaning = known ? Cli::tr(meanings[code - 1]) : Cli::tr("unknown");
+    static const Meaning meanings[] = {
+        {0x01, QT_TRANSLATE_NOOP("Cli", "function not supported")},
+        {0x02, QT_TRANSLATE_NOOP("Cli", "register outside the map")},
+        {0x03, QT_TRANSLATE_NOOP("Cli", "value out of range")},
+        {0x04, QT_TRANSLATE_NOOP("Cli", "device failure")},
+        {ExceptionCode::GatewayPathUnavailable,
+         QT_TRANSLATE_NOOP("Cli", "the gateway has no path to that unit")},
+        {ExceptionCode::GatewayTargetFailed,
+         QT_TRANSLATE_NOOP("Cli", "the gateway got no answer from that unit")},
+    };
+    QString meaning = Cli::tr("unknown");
+    for (const Meaning &m : meanings)
+        if (m.code == code)
+            meaning = Cli::tr(m.text);
     return QStringLiteral("%1 (%2)").arg(code, 2, 16, QLatin1Char('0')).arg(meaning);
 }
 
@@ -212,6 +228,9 @@ QString textRecord(const PollRecord &r)
                    .arg(r.rttMs, 0, 'f', 1);
     else if (!r.exception.isEmpty())
         what = Cli::tr("exception %1").arg(r.exception);
+    else if (r.late)
+        what = Cli::tr("a late reply, maybe to an earlier poll: not taken for this one (a longer "
+                       "-t gives the module time)");
     else
         what = damageText(r.damage);
     return isoTime(r.time) + QStringLiteral("  ") + what;
@@ -231,6 +250,7 @@ QJsonObject summaryJson(const Summary &s)
                  {QStringLiteral("cut_off"), s.cutOff},
                  {QStringLiteral("crc_errors"), s.crcErrors},
                  {QStringLiteral("exceptions"), s.exceptions},
+                 {QStringLiteral("late"), s.late},
                  {QStringLiteral("rtt_ms"), QJsonObject{{QStringLiteral("min"), rtt(s.rttMin)},
                                                         {QStringLiteral("avg"), rtt(s.rttAvg)},
                                                         {QStringLiteral("max"), rtt(s.rttMax)}}}}}};
@@ -238,15 +258,17 @@ QJsonObject summaryJson(const Summary &s)
 
 QString summaryText(const Summary &s)
 {
-    const QString counts = Cli::tr("sent %1, answered %2, no reply %3, noise %4, cut off %5, "
-                                   "bad CRC %6, exceptions %7")
-                               .arg(s.sent)
-                               .arg(s.answered)
-                               .arg(s.timeouts)
-                               .arg(s.noise)
-                               .arg(s.cutOff)
-                               .arg(s.crcErrors)
-                               .arg(s.exceptions);
+    QString counts = Cli::tr("sent %1, answered %2, no reply %3, noise %4, cut off %5, "
+                             "bad CRC %6, exceptions %7")
+                         .arg(s.sent)
+                         .arg(s.answered)
+                         .arg(s.timeouts)
+                         .arg(s.noise)
+                         .arg(s.cutOff)
+                         .arg(s.crcErrors)
+                         .arg(s.exceptions);
+    if (s.late > 0)
+        counts += Cli::tr(", late %1").arg(s.late);
     if (s.answered == 0)
         return counts + Cli::tr("; no replies, so no round trip");
     return counts + Cli::tr("; round trip min %1 / avg %2 / max %3 ms")

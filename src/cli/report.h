@@ -12,7 +12,7 @@
 // JSON and as CSV.
 namespace quarvex::cli {
 
-// The stored line speed beside the one the link runs at.
+// The stored line speed beside the one the link runs at (0: the far server's, not known).
 QJsonObject stateJson(const ModuleState &state, quint32 linkSpeed);
 QString stateText(const ModuleState &state, quint32 linkSpeed);
 
@@ -35,6 +35,7 @@ struct PollRecord
     double rttMs = 0;
     Damage damage = Damage::None; // not answered: what came instead
     QString exception;            // the module refused
+    bool late = false;            // a reply that may answer an earlier poll
 };
 
 QString csvHeader();
@@ -46,6 +47,7 @@ struct Summary
 {
     int sent, answered, timeouts, noise, cutOff, crcErrors, exceptions;
     double rttMin, rttAvg, rttMax;
+    int late = 0;
 };
 
 QJsonObject summaryJson(const Summary &summary);

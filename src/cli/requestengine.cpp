@@ -4,6 +4,7 @@
 #include "link/linespeed.h"
 #include "link/replydecoder.h"
 #include "portwords.h"
+#include "strategy.h"
 
 #include <QTime>
 
@@ -37,7 +38,8 @@ void RequestEngine::attach(Transport *port, quint32 baud)
     m_port = port;
     m_baud = baud;
     m_lost.reset();
-    m_extraWaitMs = 0;
+    m_network = false;
+    m_learntRoundTripMs = -1;
     m_pending.clear();
     if (!port)
         return;
@@ -56,6 +58,41 @@ void RequestEngine::attach(Transport *port, quint32 baud)
     });
 }
 
+void RequestEngine::waitForNetwork()
+{
+    m_network = true;
+    trace(QStringLiteral("--"), {},
+          QStringLiteral("round trip %1 ms, measured on connecting: every try waits %2 ms more")
+              .arg(m_port->roundTripMs())
+              .arg(networkShareMs()));
+}
+
+int RequestEngine::networkShareMs() const
+{
+    if (!m_network)
+        return 0;
+    return networkWaitMs(qMax(m_port->roundTripMs(), m_learntRoundTripMs));
+}
+
+// What a reply took beyond the wire time of its request and itself is the network's, and
+// the module's turnaround; the least of them all is the network's floor.
+void RequestEngine::learnRoundTrip(double tookMs, int replyBytes)
+{
+    if (!m_network)
+        return;
+    const int roundTrip =
+        qMax(0, int(tookMs) - wireMs(int(m_x.request.size()) + replyBytes, m_baud));
+    if (m_learntRoundTripMs >= 0 && roundTrip >= m_learntRoundTripMs)
+        return;
+    const int before = networkShareMs();
+    m_learntRoundTripMs = roundTrip;
+    if (networkShareMs() != before)
+        trace(QStringLiteral("--"), {},
+              QStringLiteral("round trip %1 ms, learnt from replies: every try waits %2 ms more")
+                  .arg(roundTrip)
+                  .arg(networkShareMs()));
+}
+
 bool RequestEngine::setBaud(quint32 baud)
 {
     if (!m_port->setLineSpeed(baud))
@@ -72,7 +109,7 @@ void RequestEngine::exchange(const QByteArray &request, const Policy &policy, Do
     m_policy = policy;
     m_done = std::move(done);
     m_triesLeft = 1 + qMax(0, policy.retries);
-    m_timing = {policy.turnaroundMs + m_extraWaitMs, int(m_x.request.size()),
+    m_timing = {policy.turnaroundMs + networkShareMs(), int(m_x.request.size()),
                 qMax(expectedReplyLength(m_x.request), 5), m_baud};
     if (expectsReply(m_x.request)) {
         sendTry();
@@ -263,6 +300,7 @@ void RequestEngine::takeLate(const Pairing &p)
     m_pending = m_received.mid(p.start + p.length);
     m_x.lateRequest = e.request;
     m_x.lateMs = lateMs;
+    learnRoundTrip(lateMs, p.length);
     finish(Exchange::Late);
 }
 
@@ -271,7 +309,9 @@ void RequestEngine::takeReply(const Pairing &p)
     m_x.reply = p.reply(m_received);
     m_x.rttMs = double(nowNs() - m_tryStartNs) / 1e6;
     m_x.couldBeLate = p.couldBeLate;
-    if (p.couldBeLate)
+    if (!p.couldBeLate)
+        learnRoundTrip(m_x.rttMs, p.length);
+    else
         forgetOldest(m_x.request);
     trace(QStringLiteral("rx"), m_x.reply,
           QStringLiteral("%1 ms%2")

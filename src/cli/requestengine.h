@@ -35,8 +35,10 @@ public:
     // False, the port still at its old speed, when the port refuses this one.
     bool setBaud(quint32 baud);
     quint32 baud() const { return m_baud; }
-    // Added to every try's turnaround: the network's share.
-    void setExtraWaitMs(int ms) { m_extraWaitMs = ms; }
+    // Over a network every try also waits for the round trip: the port's measure, or the
+    // one learnt from replies when that is longer (a proxy or a tunnel hides it from the
+    // connection).
+    void waitForNetwork();
 
     using Done = std::function<void(const Exchange &)>;
     // The request without its CRC; done is called once, from the event loop.
@@ -93,7 +95,10 @@ private:
 
     Clock *m_clock;
     Transport *m_port = nullptr;
-    int m_extraWaitMs = 0;
+    bool m_network = false;
+    int m_learntRoundTripMs = -1; // the least any reply took beyond its wire time; -1 none yet
+    void learnRoundTrip(double tookMs, int replyBytes);
+    int networkShareMs() const;
     std::optional<TransportError> m_lost; // the port failed while no request was out
     bool m_polling = false;
     quint32 m_baud = 9600;

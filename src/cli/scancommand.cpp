@@ -57,7 +57,7 @@ void ScanCommand::go(const ScanStep &step)
         done();
         return;
     case ScanStep::PortFailed:
-        return; // told by the exchange that failed
+        return; // told with what was found by the probe that failed
     }
 }
 
@@ -74,8 +74,9 @@ void ScanCommand::probe(const ScanStep &step)
                     [this](const Exchange &x) {
                         const ScanStep next = scanProbed(*m_state, ProbeOutcome::of(x));
                         if (next.kind == ScanStep::PortFailed)
-                            m_ctx.fail(x);
-                        go(next);
+                            done(std::nullopt, Context::failureWords(x));
+                        else
+                            go(next);
                     });
 }
 
@@ -108,57 +109,76 @@ void ScanCommand::interrupt(ExitStatus status)
     done(status);
 }
 
-void ScanCommand::done(std::optional<ExitStatus> interrupted)
+QJsonObject ScanCommand::resultJson(const ScanState &s) const
+{
+    const bool serverSpeed = m_serverSpeed;
+    const auto list = [serverSpeed](const QVector<ScanFound> &found, bool damaged) {
+        QJsonArray a;
+        for (const ScanFound &f : found) {
+            QJsonObject o{{QStringLiteral("address"), f.address},
+                          {QStringLiteral("line_speed"),
+                           serverSpeed ? QJsonValue() : QJsonValue(qint64(f.lineSpeed))}};
+            if (damaged)
+                o.insert(QStringLiteral("damage"), damageName(f.damage));
+            if (f.lateMs)
+                o.insert(QStringLiteral("answered_once_late_ms"), f.lateMs);
+            a.append(o);
+        }
+        return a;
+    };
+    return {{QStringLiteral("modules"), list(s.modules, false)},
+            {QStringLiteral("damaged"), list(s.damaged, true)},
+            {QStringLiteral("noise_bytes"), m_ctx.engine().unaskedBytes()}};
+}
+
+QStringList ScanCommand::resultText(const ScanState &s) const
+{
+    // Over tcp:// the speed is the server's, whatever -b said.
+    const auto speed = [this](const ScanFound &f) {
+        return m_serverSpeed ? Cli::tr("the server's line speed")
+                             : Cli::tr("%1 bit/s").arg(f.lineSpeed);
+    };
+    QStringList lines;
+    for (const ScanFound &f : s.modules)
+        lines << (f.lateMs ? Cli::tr("address %1  %2  answered once, late, %3 ms")
+                                 .arg(f.address)
+                                 .arg(speed(f))
+                                 .arg(f.lateMs)
+                           : Cli::tr("address %1  %2").arg(f.address).arg(speed(f)));
+    // Whatever shape the bytes took, the causes are the same.
+    for (const ScanFound &f : s.damaged)
+        lines << Cli::tr("damaged replies at address %1  %2: two modules at one address, a "
+                         "wrong speed, or noise")
+                     .arg(f.address)
+                     .arg(speed(f));
+    return lines;
+}
+
+// What was found is told however the scan ends: done, interrupted, or with the port lost.
+void ScanCommand::done(std::optional<ExitStatus> interrupted, const QString &portFailure)
 {
     m_ctx.progress(QString());
     const Invocation &inv = m_ctx.inv();
     // Interrupted before the port opened: nothing found.
     const ScanState s = m_state.value_or(ScanState({}, inv.from, inv.to, 0, 0));
-    const int noise = m_ctx.engine().unaskedBytes();
     if (inv.json) {
-        const bool serverSpeed = m_serverSpeed;
-        const auto list = [serverSpeed](const QVector<ScanFound> &found, bool damaged) {
-            QJsonArray a;
-            for (const ScanFound &f : found) {
-                QJsonObject o{{QStringLiteral("address"), f.address},
-                              {QStringLiteral("line_speed"),
-                               serverSpeed ? QJsonValue() : QJsonValue(qint64(f.lineSpeed))}};
-                if (damaged)
-                    o.insert(QStringLiteral("damage"), damageName(f.damage));
-                if (f.lateMs)
-                    o.insert(QStringLiteral("answered_once_late_ms"), f.lateMs);
-                a.append(o);
-            }
-            return a;
-        };
-        QJsonObject o{{QStringLiteral("modules"), list(s.modules, false)},
-                      {QStringLiteral("damaged"), list(s.damaged, true)},
-                      {QStringLiteral("noise_bytes"), noise}};
+        QJsonObject o = resultJson(s);
         if (interrupted)
             o.insert(QStringLiteral("interrupted"), true);
+        if (!portFailure.isEmpty())
+            o.insert(QStringLiteral("error"), errorJson(code(ExitStatus::PortFailed), portFailure)
+                                                  .value(QStringLiteral("error")));
         m_ctx.outJson(o);
     } else {
-        // Over tcp:// the speed is the server's, whatever -b said.
-        const auto speed = [this](const ScanFound &f) {
-            return m_serverSpeed ? Cli::tr("the server's line speed")
-                                 : Cli::tr("%1 bit/s").arg(f.lineSpeed);
-        };
-        for (const ScanFound &f : s.modules)
-            m_ctx.out(f.lateMs ? Cli::tr("address %1  %2  answered once, late, %3 ms")
-                                     .arg(f.address)
-                                     .arg(speed(f))
-                                     .arg(f.lateMs)
-                               : Cli::tr("address %1  %2").arg(f.address).arg(speed(f)));
-        // Whatever shape the bytes took, the causes are the same.
-        for (const ScanFound &f : s.damaged)
-            m_ctx.out(Cli::tr("damaged replies at address %1  %2: two modules at one address, "
-                              "a wrong speed, or noise")
-                          .arg(f.address)
-                          .arg(speed(f)));
+        for (const QString &line : resultText(s))
+            m_ctx.out(line);
     }
-    if (noise)
+    if (const int noise = m_ctx.engine().unaskedBytes())
         m_ctx.complain(Cli::tr("the line is noisy: %1 bytes arrived unasked").arg(noise));
-    if (interrupted) {
+    if (!portFailure.isEmpty()) {
+        m_ctx.complain(portFailure);
+        m_ctx.finish(ExitStatus::PortFailed);
+    } else if (interrupted) {
         m_ctx.complain(Cli::tr("interrupted: what was found until then is listed"));
         m_ctx.finish(*interrupted);
     } else if (!s.modules.isEmpty()) {

@@ -28,7 +28,10 @@ private:
     void go(const ScanStep &step);
     void probe(const ScanStep &step);
     void showProgress(const ScanStep &step);
-    void done(std::optional<ExitStatus> interrupted = std::nullopt);
+    void done(std::optional<ExitStatus> interrupted = std::nullopt,
+              const QString &portFailure = QString());
+    QJsonObject resultJson(const ScanState &s) const;
+    QStringList resultText(const ScanState &s) const;
 
     void scanPorts();
     void portsScanned();

@@ -38,9 +38,7 @@ void WatchCommand::poll()
     m_ctx.engine().exchange(readRegistersFrame(m_address, Reg::LineSpeed, Reg::Count),
                             Policy::poll(m_ctx.inv().timeoutMs), [this](const Exchange &x) {
                                 if (x.result == Exchange::PortFailed) {
-                                    m_ctx.complain(x.portGone ? Cli::tr("the port went away")
-                                                              : x.portError);
-                                    summary(ExitStatus::PortFailed);
+                                    portFailed(x);
                                     return;
                                 }
                                 record(x);
@@ -56,6 +54,24 @@ void WatchCommand::poll()
                             });
 }
 
+// Told on stderr and, with --json, as a record of its own before the summary.
+void WatchCommand::portFailed(const Exchange &x)
+{
+    const QString words = Context::failureWords(x);
+    m_ctx.complain(words);
+    if (m_ctx.inv().json)
+        m_ctx.outJson(errorJson(code(ExitStatus::PortFailed), words));
+    summary(ExitStatus::PortFailed);
+}
+
+// A reply that one of the polls before may have drawn is this poll's only when the module
+// has answered clean polls before and this one came no sooner than half their time: a
+// module slower than -t would otherwise have each reply credited to the next poll.
+bool WatchCommand::answersThisPoll(const Exchange &x) const
+{
+    return !x.couldBeLate || (m_cleanRttMin > 0 && x.rttMs >= m_cleanRttMin / 2);
+}
+
 // One record a poll, answered or not, stamped to the millisecond.
 void WatchCommand::record(const Exchange &x)
 {
@@ -64,6 +80,13 @@ void WatchCommand::record(const Exchange &x)
     r.time = QDateTime::currentDateTime();
     switch (x.result) {
     case Exchange::Reply:
+        if (!answersThisPoll(x)) {
+            ++m_late;
+            r.late = true;
+            break;
+        }
+        if (!x.couldBeLate)
+            m_cleanRttMin = m_cleanRttMin > 0 ? qMin(m_cleanRttMin, x.rttMs) : x.rttMs;
         ++m_answered;
         m_rttMin = m_answered == 1 ? x.rttMs : qMin(m_rttMin, x.rttMs);
         m_rttMax = qMax(m_rttMax, x.rttMs);
@@ -104,10 +127,11 @@ void WatchCommand::summary(std::optional<ExitStatus> status)
 {
     if (m_ctx.finished())
         return;
-    const Summary s{m_sent,       m_answered, m_timeouts,
-                    m_noise,      m_cutOff,   m_crcErrors,
-                    m_exceptions, m_rttMin,   m_answered > 0 ? m_rttSum / m_answered : 0,
-                    m_rttMax};
+    Summary s{m_sent,       m_answered, m_timeouts,
+              m_noise,      m_cutOff,   m_crcErrors,
+              m_exceptions, m_rttMin,   m_answered > 0 ? m_rttSum / m_answered : 0,
+              m_rttMax};
+    s.late = m_late;
     const Invocation &inv = m_ctx.inv();
     if (inv.json)
         m_ctx.outJson(summaryJson(s));
