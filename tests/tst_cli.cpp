@@ -292,6 +292,10 @@ void tst_Cli::outcomes_data()
         {"address frames refused over modbus-tcp", "--modbus-tcp 127.0.0.1:0", "", "read", 1,
          "through a Modbus TCP gateway give the module's bus address, its unit there, with -a", "",
          -1},
+        // The server's line at 1200 while -b says 9600: its replies take their time.
+        {"scan over tcp, the far line slower than -b", "--tcp 127.0.0.1:0 --baud 1200 --address 3",
+         "", "scan --to 5 --json", 0, "",
+         "\"modules\":\\[\\{\"address\":3,\"line_speed\":null\\}\\]", -1},
         {"read over tcp: the link's speed is not known", "--tcp 127.0.0.1:0", "", "-a 1 read", 0,
          "", "line speed   9600 bit/s stored \\(the link runs at the server's speed, not known",
          -1},

@@ -37,6 +37,7 @@ void RequestEngine::attach(Transport *port, quint32 baud)
         disconnect(m_port, nullptr, this, nullptr);
     m_port = port;
     m_baud = baud;
+    m_farBaud = kLineSpeeds.front();
     m_lost.reset();
     m_network = false;
     m_learntRoundTripMs = -1;
@@ -48,9 +49,9 @@ void RequestEngine::attach(Transport *port, quint32 baud)
     connect(port, &Transport::bytesWritten, this, [this] {
         // A broadcast is done once it is out and has had its wire time.
         if (m_state == State::Sending && m_port->bytesToWrite() == 0)
-            m_clock->setAlarm(nowNs() +
-                              qint64(wireMs(int(m_x.request.size()), m_baud) + gapMs(m_baud)) *
-                                  1000000);
+            m_clock->setAlarm(
+                nowNs() +
+                qint64(wireMs(int(m_x.request.size()), wireBaud()) + gapMs(wireBaud())) * 1000000);
     });
     connect(port, &Transport::lineSpeedConfirmed, this, [this](quint32 actual) {
         if (lineSpeedReplaced(m_baud, actual))
@@ -74,6 +75,31 @@ int RequestEngine::networkShareMs() const
     return networkWaitMs(qMax(m_port->roundTripMs(), m_learntRoundTripMs));
 }
 
+quint32 RequestEngine::wireBaud() const
+{
+    return m_port && !m_port->setsLineSpeed() ? m_farBaud : m_baud;
+}
+
+// Where the far server sets the line speed, a reply's time bounds it from below: the line
+// is at least as fast as the slowest speed that carries the request and the reply in it.
+void RequestEngine::learnFarSpeed(double tookMs, int replyBytes)
+{
+    if (!m_port || m_port->setsLineSpeed())
+        return;
+    for (quint32 speed : kLineSpeeds) {
+        if (wireMs(int(m_x.request.size()) + replyBytes, speed) > tookMs)
+            continue;
+        if (speed > m_farBaud) {
+            m_farBaud = speed;
+            trace(QStringLiteral("--"), {},
+                  QStringLiteral("the server's line runs at %1 bit/s or faster, by a reply's "
+                                 "time")
+                      .arg(speed));
+        }
+        return;
+    }
+}
+
 // What a reply took beyond the wire time of its request and itself is the network's, and
 // the module's turnaround; the least of them all is the network's floor.
 void RequestEngine::learnRoundTrip(double tookMs, int replyBytes)
@@ -81,7 +107,7 @@ void RequestEngine::learnRoundTrip(double tookMs, int replyBytes)
     if (!m_network)
         return;
     const int roundTrip =
-        qMax(0, int(tookMs) - wireMs(int(m_x.request.size()) + replyBytes, m_baud));
+        qMax(0, int(tookMs) - wireMs(int(m_x.request.size()) + replyBytes, wireBaud()));
     if (m_learntRoundTripMs >= 0 && roundTrip >= m_learntRoundTripMs)
         return;
     const int before = networkShareMs();
@@ -109,8 +135,11 @@ void RequestEngine::exchange(const QByteArray &request, const Policy &policy, Do
     m_policy = policy;
     m_done = std::move(done);
     m_triesLeft = 1 + qMax(0, policy.retries);
-    m_timing = {policy.turnaroundMs + networkShareMs(), int(m_x.request.size()),
-                qMax(expectedReplyLength(m_x.request), 5), m_baud};
+    const int replyBytes = qMax(expectedReplyLength(m_x.request), 5);
+    // A server across the network may hand a reply on only once all of it has come.
+    const int heldReplyMs = m_network ? wireMs(replyBytes - 1, wireBaud()) : 0;
+    m_timing = {policy.turnaroundMs + networkShareMs() + heldReplyMs, int(m_x.request.size()),
+                replyBytes, wireBaud()};
     if (expectsReply(m_x.request)) {
         sendTry();
         return;
@@ -273,7 +302,7 @@ void RequestEngine::waitForMore(const Pairing &p, bool fresh)
             alarmAt(end);
         }
     } else if (m_state == State::Quieting && fresh) {
-        alarmAt(retryAtMs(m_endMs, m_lastByteMs, m_baud));
+        alarmAt(retryAtMs(m_endMs, m_lastByteMs, wireBaud()));
     }
 }
 
@@ -309,9 +338,10 @@ void RequestEngine::takeReply(const Pairing &p)
     m_x.reply = p.reply(m_received);
     m_x.rttMs = double(nowNs() - m_tryStartNs) / 1e6;
     m_x.couldBeLate = p.couldBeLate;
-    if (!p.couldBeLate)
+    if (!p.couldBeLate) {
+        learnFarSpeed(m_x.rttMs, p.length);
         learnRoundTrip(m_x.rttMs, p.length);
-    else
+    } else
         forgetOldest(m_x.request);
     trace(QStringLiteral("rx"), m_x.reply,
           QStringLiteral("%1 ms%2")
@@ -403,7 +433,7 @@ void RequestEngine::endTry()
         m_x.couldBeLate = m_x.couldBeLate || e.request == m_x.request;
     // Quiet first: neither a retry nor the next request may talk over a reply under way.
     m_state = State::Quieting;
-    const int at = after.isEmpty() ? m_endMs : retryAtMs(m_endMs, m_lastByteMs, m_baud);
+    const int at = after.isEmpty() ? m_endMs : retryAtMs(m_endMs, m_lastByteMs, wireBaud());
     m_endMs = nowMs();
     alarmAt(qMax(at, m_endMs));
 }

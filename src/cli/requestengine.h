@@ -98,6 +98,11 @@ private:
     bool m_network = false;
     int m_learntRoundTripMs = -1; // the least any reply took beyond its wire time; -1 none yet
     void learnRoundTrip(double tookMs, int replyBytes);
+    // Wire times are reckoned at the line's speed, or where the far server sets it at the
+    // least it can be (the slowest, until replies show it faster).
+    quint32 wireBaud() const;
+    void learnFarSpeed(double tookMs, int replyBytes);
+    quint32 m_farBaud = 1200;
     int networkShareMs() const;
     std::optional<TransportError> m_lost; // the port failed while no request was out
     bool m_polling = false;
