@@ -60,6 +60,7 @@ public:
     qint64 bytesToWrite() const override { return 0; }
     void clearInput() override { m_in.clear(); }
     bool setLineSpeed(quint32) override { return true; }
+    bool setsLineSpeed() const override { return setsSpeed; }
 
     // Bytes on the line; told (readyRead) or held back as a busy computer does.
     void arrive(const QByteArray &bytes, bool tell = true)
@@ -73,6 +74,7 @@ public:
     QVector<QByteArray> written;
     std::function<void(int)> onWrite; // the number of the write, from 0
     bool refuseWrites = false;
+    bool setsSpeed = true; // false: the far server's, as over tcp://
 
 private:
     QByteArray take()

@@ -91,6 +91,7 @@ private slots:
     void exchanges_data();
     void exchanges();
     void noiseIsWhatComesUnasked();
+    void serverSpeedLearntFromReplies();
 };
 
 void tst_RequestEngine::exchanges_data()
@@ -172,6 +173,32 @@ void tst_RequestEngine::noiseIsWhatComesUnasked()
     engine.exchange(kRead2, Policy::probe(40, 0).reportingLate(), done);
     QVERIFY(x && x->result == Exchange::Late);
     QCOMPARE(engine.unaskedBytes(), 3);
+}
+
+// Where the server sets the line, a try waits as for the slowest speed until a reply's
+// time shows the line faster.
+void tst_RequestEngine::serverSpeedLearntFromReplies()
+{
+    ManualClock clock;
+    ScriptedTransport port;
+    port.setsSpeed = false;
+    RequestEngine engine(&clock);
+    engine.attach(&port, 9600);
+    std::optional<Exchange> x;
+    const auto done = [&](const Exchange &e) { x = e; };
+    const auto silentTryEndsAt = [&] {
+        x.reset();
+        const qint64 start = clock.nowMs();
+        engine.exchange(kRead1, Policy::probe(40, 0), done);
+        while (!x)
+            clock.advanceTo(clock.nowMs() + 1);
+        return int(clock.nowMs() - start);
+    };
+    QCOMPARE(silentTryEndsAt(), 75 + 40); // 9 bytes at 1200 bit/s
+    engine.exchange(kRead2, Policy::probe(40, 0), done);
+    clock.advanceTo(clock.nowMs() + 20);
+    port.arrive(kReply2); // 17 bytes both ways in 20 ms: 9600 bit/s or faster
+    QCOMPARE(silentTryEndsAt(), 10 + 40);
 }
 
 QTEST_GUILESS_MAIN(tst_RequestEngine)
