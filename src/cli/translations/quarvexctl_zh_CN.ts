@@ -4,32 +4,32 @@
 <context>
     <name>Cli</name>
     <message>
-        <location filename="../invocation.cpp" line="20"/>
+        <location filename="../invocation.cpp" line="21"/>
         <source>one of %1</source>
         <translation>%1 中的一档</translation>
     </message>
     <message>
-        <location filename="../invocation.cpp" line="30"/>
+        <location filename="../invocation.cpp" line="31"/>
         <source>the bus address</source>
         <translation>从机地址</translation>
     </message>
     <message>
-        <location filename="../invocation.cpp" line="32"/>
+        <location filename="../invocation.cpp" line="33"/>
         <source>SPEED</source>
         <translation>速度</translation>
     </message>
     <message>
-        <location filename="../invocation.cpp" line="34"/>
+        <location filename="../invocation.cpp" line="35"/>
         <source>HZ</source>
         <translation>PWM频率</translation>
     </message>
     <message>
-        <location filename="../invocation.cpp" line="36"/>
+        <location filename="../invocation.cpp" line="37"/>
         <source>the line speed</source>
         <translation>波特率</translation>
     </message>
     <message>
-        <location filename="../invocation.cpp" line="196"/>
+        <location filename="../invocation.cpp" line="197"/>
         <source>%1 must be %2, not &quot;%3&quot;</source>
         <translation>%1应为%2，而不是“%3”</translation>
     </message>
@@ -39,17 +39,17 @@
         <translation>通过 RS-485 查找、读取、驱动和调试 Quarvex 电机驱动模块。</translation>
     </message>
     <message>
-        <location filename="../invocation.cpp" line="76"/>
+        <location filename="../invocation.cpp" line="77"/>
         <source>one of the nine line speeds (default 9600)</source>
         <translation>九档波特率之一（默认 9600）</translation>
     </message>
     <message>
-        <location filename="../invocation.cpp" line="67"/>
+        <location filename="../invocation.cpp" line="68"/>
         <source>port name (ttyUSB0) or path (/dev/ttyUSB0, /dev/serial/by-id/..., a pty), or across the network tcp://HOST:PORT (RTU over TCP), rfc2217://HOST:PORT (line speed set through the server), modbus-tcp://HOST[:PORT] (a gateway); also $QUARVEX_PORT. scan takes several: repeated or comma-separated</source>
         <translation>串口名（ttyUSB0）或路径（/dev/ttyUSB0、/dev/serial/by-id/…、伪终端），或经网络：tcp://主机:端口（RTU over TCP）、rfc2217://主机:端口（经服务器设置波特率）、modbus-tcp://主机[:端口]（网关）；也可用 $QUARVEX_PORT。scan 可接多个端口：重复 -p 或以逗号分隔</translation>
     </message>
     <message>
-        <location filename="../invocation.cpp" line="62"/>
+        <location filename="../invocation.cpp" line="63"/>
         <source>port name (COM3), or across the network tcp://HOST:PORT (RTU over TCP), rfc2217://HOST:PORT (line speed set through the server), modbus-tcp://HOST[:PORT] (a gateway); also %QUARVEX_PORT%. scan takes several: repeated or comma-separated</source>
         <translation>串口名（COM3），或经网络：tcp://主机:端口（RTU over TCP）、rfc2217://主机:端口（经服务器设置波特率）、modbus-tcp://主机[:端口]（网关）；也可用 %QUARVEX_PORT%。scan 可接多个端口：重复 -p 或以逗号分隔</translation>
     </message>
@@ -59,72 +59,72 @@
         <translation>被 Ctrl+Break 停止，同上</translation>
     </message>
     <message>
-        <location filename="../invocation.cpp" line="78"/>
+        <location filename="../invocation.cpp" line="79"/>
         <source>the module&apos;s bus address, 1-254; when absent, the module is asked first</source>
         <translation>模块的从机地址，1-254；未给出时先向模块查询</translation>
     </message>
     <message>
-        <location filename="../invocation.cpp" line="81"/>
+        <location filename="../invocation.cpp" line="82"/>
         <source>how long the module may take to begin its reply (default %1); the rest of a reply is waited for by its length at the line speed. find and scan probe with %2 and ask again with %1 when a reply comes late</source>
         <translation>模块开始应答前最多可用的毫秒数（默认 %1）；应答开始后，按其长度和波特率等待其余部分。find 和 scan 以 %2 探测，应答来迟时以 %1 重新询问</translation>
     </message>
     <message>
-        <location filename="../invocation.cpp" line="86"/>
+        <location filename="../invocation.cpp" line="87"/>
         <source>further tries after no reply or a damaged one, once the line is quiet (default 1; find and scan: damaged replies only)</source>
         <translation>无应答或应答损坏后、总线安静下来再重试的次数（默认 1；find 和 scan：只重试损坏的应答）</translation>
     </message>
     <message>
-        <location filename="../invocation.cpp" line="89"/>
+        <location filename="../invocation.cpp" line="90"/>
         <source>results as JSON on stdout (JSON Lines for watch); a failure as {&quot;error&quot;: {&quot;status&quot;: N, &quot;message&quot;: &quot;...&quot;}}</source>
         <translation>在标准输出上以 JSON 给出结果（watch 为 JSON Lines）；失败时为 {&quot;error&quot;: {&quot;status&quot;: N, &quot;message&quot;: &quot;...&quot;}}</translation>
     </message>
     <message>
-        <location filename="../invocation.cpp" line="92"/>
+        <location filename="../invocation.cpp" line="93"/>
         <source>watch: CSV on stdout, a header row first, the summary on stderr</source>
         <translation>watch：在标准输出上给出 CSV，首行为表头，汇总在标准错误上</translation>
     </message>
     <message>
-        <location filename="../invocation.cpp" line="95"/>
+        <location filename="../invocation.cpp" line="96"/>
         <source>every frame on stderr: time, direction, hex, round trip in ms</source>
         <translation>在标准错误上显示每一帧：时间、方向、十六进制、往返毫秒数</translation>
     </message>
     <message>
-        <location filename="../invocation.cpp" line="97"/>
+        <location filename="../invocation.cpp" line="98"/>
         <source>watch: time between polls (default 1000)</source>
         <translation>watch：两次轮询的间隔，毫秒（默认 1000）</translation>
     </message>
     <message>
-        <location filename="../invocation.cpp" line="99"/>
+        <location filename="../invocation.cpp" line="100"/>
         <source>watch: stop after N polls (default: until Ctrl+C)</source>
         <translation>watch：轮询 N 次后停止（默认：直到 Ctrl+C）</translation>
     </message>
     <message>
-        <location filename="../invocation.cpp" line="100"/>
+        <location filename="../invocation.cpp" line="101"/>
         <source>scan: first bus address (default 1)</source>
         <translation>scan：起始从机地址（默认 1）</translation>
     </message>
     <message>
-        <location filename="../invocation.cpp" line="101"/>
+        <location filename="../invocation.cpp" line="102"/>
         <source>scan: last bus address (default 254)</source>
         <translation>scan：结束从机地址（默认 254）</translation>
     </message>
     <message>
-        <location filename="../invocation.cpp" line="103"/>
+        <location filename="../invocation.cpp" line="104"/>
         <source>scan: at each of the nine line speeds</source>
         <translation>scan：在九档波特率下逐一扫描</translation>
     </message>
     <message>
-        <location filename="../invocation.cpp" line="105"/>
+        <location filename="../invocation.cpp" line="106"/>
         <source>set-address: skip the check for several modules on the line</source>
         <translation>set-address：跳过总线上多个模块的检查</translation>
     </message>
     <message>
-        <location filename="../invocation.cpp" line="106"/>
+        <location filename="../invocation.cpp" line="107"/>
         <source>this help; COMMAND --help for one command</source>
         <translation>本帮助；COMMAND --help 显示单个命令的帮助</translation>
     </message>
     <message>
-        <location filename="../invocation.cpp" line="107"/>
+        <location filename="../invocation.cpp" line="108"/>
         <source>the version</source>
         <translation>版本</translation>
     </message>
@@ -264,22 +264,22 @@
         <translation>选项：见 quarvexctl --help</translation>
     </message>
     <message>
-        <location filename="../invocation.cpp" line="168"/>
+        <location filename="../invocation.cpp" line="169"/>
         <source>--%1 must be %2-%3, not &quot;%4&quot;</source>
         <translation>--%1 应为 %2-%3，而不是“%4”</translation>
     </message>
     <message>
-        <location filename="../invocation.cpp" line="179"/>
+        <location filename="../invocation.cpp" line="180"/>
         <source>--from must not be above --to</source>
         <translation>--from 不能大于 --to</translation>
     </message>
     <message>
-        <location filename="../invocation.cpp" line="235"/>
+        <location filename="../invocation.cpp" line="236"/>
         <source>no command given</source>
         <translation>未给出命令</translation>
     </message>
     <message>
-        <location filename="../invocation.cpp" line="245"/>
+        <location filename="../invocation.cpp" line="246"/>
         <source>wrong arguments for %1 (see --help)</source>
         <translation>%1 的参数不对（见 --help）</translation>
     </message>
@@ -289,12 +289,12 @@
         <translation>send 需要一个十六进制帧，至少两个字节，而不是“%1”</translation>
     </message>
     <message>
-        <location filename="../invocation.cpp" line="239"/>
+        <location filename="../invocation.cpp" line="240"/>
         <source>unknown command &quot;%1&quot; (see --help)</source>
         <translation>未知命令“%1”（见 --help）</translation>
     </message>
     <message>
-        <location filename="../invocation.cpp" line="249"/>
+        <location filename="../invocation.cpp" line="258"/>
         <source>no port given: use --port or $QUARVEX_PORT</source>
         <translation>未给出串口：请用 --port 或 $QUARVEX_PORT</translation>
     </message>
@@ -340,27 +340,49 @@
         <translation>过流</translation>
     </message>
     <message>
-        <location filename="../report.cpp" line="208"/>
+        <location filename="../report.cpp" line="100"/>
+        <source>%1 bit/s stored (the link runs at the server&apos;s speed, not known here)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../report.cpp" line="122"/>
+        <source>bytes that fit no reply: noise, a wrong speed, or two modules at one address</source>
+        <translation>收到的字节不成应答：干扰、波特率不对，或同一地址上有两个模块</translation>
+    </message>
+    <message>
+        <location filename="../report.cpp" line="166"/>
+        <source>the gateway has no path to that unit</source>
+        <translation>网关没有通往该单元的路径</translation>
+    </message>
+    <message>
+        <location filename="../report.cpp" line="168"/>
+        <source>the gateway got no answer from that unit</source>
+        <translation>网关未收到该单元的应答</translation>
+    </message>
+    <message>
+        <location filename="../report.cpp" line="225"/>
         <source>%1 bit/s | motor 1 %2 | motor 2 %3 | %4 ms</source>
         <translation>%1 bit/s | 电机1 %2 | 电机2 %3 | %4 ms</translation>
     </message>
     <message>
-        <location filename="../report.cpp" line="150"/>
+        <location filename="../report.cpp" line="161"/>
         <source>function not supported</source>
         <translation>不支持的功能码</translation>
     </message>
     <message>
-        <location filename="../report.cpp" line="98"/>
+        <location filename="../findcommand.cpp" line="117"/>
+        <location filename="../report.cpp" line="104"/>
+        <location filename="../scancommand.cpp" line="139"/>
         <source>%1 bit/s</source>
         <translation>%1 bit/s</translation>
     </message>
     <message>
-        <location filename="../report.cpp" line="99"/>
+        <location filename="../report.cpp" line="105"/>
         <source>%1 bit/s stored, takes effect after a restart (the link runs at %2)</source>
         <translation>已保存 %1 bit/s，重启后生效（链路当前为 %2）</translation>
     </message>
     <message>
-        <location filename="../report.cpp" line="102"/>
+        <location filename="../report.cpp" line="108"/>
         <source>bus address  %1
 line speed   %2
 motor 1      %3
@@ -373,73 +395,83 @@ motor 2      %4
 </translation>
     </message>
     <message>
-        <location filename="../report.cpp" line="116"/>
-        <source>only noise on the line, nothing that begins a reply</source>
-        <translation>总线上只有干扰，没有应答的开头</translation>
-    </message>
-    <message>
-        <location filename="../report.cpp" line="118"/>
+        <location filename="../report.cpp" line="125"/>
         <source>a reply cut off before its end: bytes lost on the line, or a wrong speed</source>
         <translation>应答在结尾前中断：总线上丢了字节，或波特率不对</translation>
     </message>
     <message>
-        <location filename="../report.cpp" line="121"/>
+        <location filename="../report.cpp" line="128"/>
         <source>a reply with a bad CRC: noise, a wrong speed, or two modules at once</source>
         <translation>应答的 CRC 错误：干扰、波特率不对，或两个模块同时应答</translation>
     </message>
     <message>
-        <location filename="../report.cpp" line="123"/>
+        <location filename="../report.cpp" line="130"/>
         <source>two replies on top of each other: more than one module answers on this line; use scan</source>
         <translation>两个应答叠在一起：这条总线上有不止一个模块应答；请用 scan</translation>
     </message>
     <message>
-        <location filename="../report.cpp" line="151"/>
+        <location filename="../report.cpp" line="162"/>
         <source>register outside the map</source>
         <translation>寄存器不在寄存器表内</translation>
     </message>
     <message>
-        <location filename="../report.cpp" line="152"/>
+        <location filename="../report.cpp" line="163"/>
         <source>value out of range</source>
         <translation>数值超出范围</translation>
     </message>
     <message>
-        <location filename="../report.cpp" line="153"/>
+        <location filename="../report.cpp" line="164"/>
         <source>device failure</source>
         <translation>设备故障</translation>
     </message>
     <message>
-        <location filename="../report.cpp" line="156"/>
+        <location filename="../report.cpp" line="170"/>
         <source>unknown</source>
         <translation>未知</translation>
     </message>
     <message>
-        <location filename="../report.cpp" line="240"/>
+        <location filename="../report.cpp" line="232"/>
+        <source>a late reply, maybe to an earlier poll: not taken for this one (a longer -t gives the module time)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../report.cpp" line="261"/>
         <source>sent %1, answered %2, no reply %3, noise %4, cut off %5, bad CRC %6, exceptions %7</source>
         <translation>发送 %1，应答 %2，无应答 %3，干扰 %4，中断 %5，CRC 错误 %6，异常 %7</translation>
     </message>
     <message>
-        <location filename="../report.cpp" line="250"/>
+        <location filename="../report.cpp" line="271"/>
+        <source>, late %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../report.cpp" line="273"/>
         <source>; no replies, so no round trip</source>
         <translation>；没有应答，因此没有往返时间</translation>
     </message>
     <message>
-        <location filename="../report.cpp" line="251"/>
+        <location filename="../report.cpp" line="274"/>
         <source>; round trip min %1 / avg %2 / max %3 ms</source>
         <translation>；往返 最小 %1 / 平均 %2 / 最大 %3 ms</translation>
     </message>
     <message>
-        <location filename="../context.cpp" line="104"/>
+        <location filename="../context.cpp" line="106"/>
+        <source>no module at unit %1 behind the gateway: the gateway answered exception %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../context.cpp" line="111"/>
         <source>the module refused the request: exception %1</source>
         <translation>模块拒绝了请求：异常 %1</translation>
     </message>
     <message>
-        <location filename="../context.cpp" line="109"/>
-        <location filename="../report.cpp" line="126"/>
+        <location filename="../context.cpp" line="116"/>
+        <location filename="../report.cpp" line="133"/>
         <source>no reply</source>
         <translation>无应答</translation>
     </message>
     <message>
-        <location filename="../context.cpp" line="109"/>
+        <location filename="../context.cpp" line="117"/>
         <source>no reply after %1 tries</source>
         <translation>尝试 %1 次后仍无应答</translation>
     </message>
@@ -474,7 +506,7 @@ motor 2      %4
         <translation>无法打开 %1：%2</translation>
     </message>
     <message>
-        <location filename="../context.cpp" line="197"/>
+        <location filename="../context.cpp" line="206"/>
         <source>the module reported bus address %1, outside %2-%3; nothing was sent to it</source>
         <translation>模块报告的从机地址为 %1，不在 %2-%3 之内；未向其发送任何内容</translation>
     </message>
@@ -484,13 +516,13 @@ motor 2      %4
         <translation>从机地址 %1</translation>
     </message>
     <message>
-        <location filename="../modulecommands.cpp" line="168"/>
+        <location filename="../modulecommands.cpp" line="174"/>
         <location filename="../exitstatus.h" line="35"/>
         <source>done</source>
         <translation>完成</translation>
     </message>
     <message>
-        <location filename="../modulecommands.cpp" line="187"/>
+        <location filename="../modulecommands.cpp" line="193"/>
         <source>alarm of motor %1 cleared; its parameters are back at their power-up values</source>
         <translation>电机%1的报警已清除；其参数已恢复为上电值</translation>
     </message>
@@ -500,28 +532,32 @@ motor 2      %4
         <translation>波特率 %1 bit/s 已保存；模块重启后生效</translation>
     </message>
     <message>
-        <location filename="../modulecommands.cpp" line="249"/>
+        <location filename="../modulecommands.cpp" line="255"/>
         <source>bus address now %1</source>
         <translation>从机地址现为 %1</translation>
     </message>
     <message>
-        <location filename="../modulecommands.cpp" line="210"/>
+        <location filename="../modulecommands.cpp" line="216"/>
         <source>the address was not changed (--force skips this check)</source>
         <translation>地址未修改（--force 可跳过此检查）</translation>
     </message>
     <message>
-        <location filename="../context.cpp" line="118"/>
+        <location filename="../context.cpp" line="122"/>
         <source>no valid reply after %1 tries: %2</source>
         <translation>尝试 %1 次后仍无有效应答：%2</translation>
     </message>
     <message>
-        <location filename="../context.cpp" line="121"/>
-        <location filename="../watchcommand.cpp" line="41"/>
+        <location filename="../context.cpp" line="132"/>
         <source>the port went away</source>
         <translation>串口已消失</translation>
     </message>
     <message>
-        <location filename="../context.cpp" line="230"/>
+        <location filename="../context.cpp" line="226"/>
+        <source>through a Modbus TCP gateway give the module&apos;s bus address, its unit there, with -a: the frame that asks a module for its address does not pass a gateway</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../context.cpp" line="246"/>
         <source>interrupted</source>
         <translation>已中断</translation>
     </message>
@@ -531,101 +567,107 @@ motor 2      %4
         <translation>从机地址 %1 上没有模块应答</translation>
     </message>
     <message>
-        <location filename="../modulecommands.cpp" line="122"/>
+        <location filename="../modulecommands.cpp" line="125"/>
         <source>a module answers at bus address %1</source>
         <translation>从机地址 %1 上有模块应答</translation>
     </message>
     <message>
-        <location filename="../modulecommands.cpp" line="162"/>
+        <location filename="../modulecommands.cpp" line="168"/>
         <source>not applied: the over-current alarm of motor %1 stands, and the module ignores commands to it until it is cleared with &apos;quarvexctl alarm clear %1&apos;; nothing was sent</source>
         <translation>未生效：电机%1的过流报警未清除，在用“quarvexctl alarm clear %1”清除之前模块会忽略发给它的命令；未发送任何内容</translation>
     </message>
     <message>
-        <location filename="../modulecommands.cpp" line="182"/>
+        <location filename="../modulecommands.cpp" line="188"/>
         <source>no alarm stood on motor %1; nothing changed</source>
         <translation>电机%1没有报警；什么也没有改变</translation>
     </message>
     <message>
-        <location filename="../modulecommands.cpp" line="215"/>
+        <location filename="../modulecommands.cpp" line="221"/>
         <source>the module answering is at bus address %1, not %2; the address was not changed</source>
         <translation>应答的模块在从机地址 %1，而不是 %2；地址未修改</translation>
     </message>
     <message>
-        <location filename="../modulecommands.cpp" line="241"/>
+        <location filename="../modulecommands.cpp" line="247"/>
         <source>the module acknowledged, but answers at bus address %1</source>
         <translation>模块已确认，但应答的从机地址为 %1</translation>
     </message>
     <message>
-        <location filename="../modulecommands.cpp" line="266"/>
+        <location filename="../modulecommands.cpp" line="272"/>
         <source>broadcast: no reply expected</source>
         <translation>广播：不等待应答</translation>
     </message>
     <message>
-        <location filename="../modulecommands.cpp" line="289"/>
+        <location filename="../modulecommands.cpp" line="295"/>
         <source>PORT  DESCRIPTION  MAKER  SERIAL  BY-ID</source>
         <translation>串口  描述  厂商  序列号  BY-ID 链接</translation>
     </message>
     <message>
-        <location filename="../findcommand.cpp" line="54"/>
+        <location filename="../findcommand.cpp" line="132"/>
         <source>no serial port found</source>
         <translation>未找到串口</translation>
     </message>
     <message>
-        <location filename="../findcommand.cpp" line="55"/>
+        <location filename="../findcommand.cpp" line="141"/>
         <source>no module found</source>
         <translation>未找到模块</translation>
     </message>
     <message>
-        <location filename="../findcommand.cpp" line="87"/>
+        <location filename="../findcommand.cpp" line="86"/>
         <source>%1 at %2 bit/s ...</source>
         <translation>%1，%2 bit/s …</translation>
     </message>
     <message>
-        <location filename="../findcommand.cpp" line="122"/>
+        <location filename="../findcommand.cpp" line="168"/>
         <source>%1  %2 bit/s  address %3</source>
         <translation>%1  %2 bit/s  地址 %3</translation>
     </message>
     <message>
-        <location filename="../scancommand.cpp" line="90"/>
+        <location filename="../scancommand.cpp" line="91"/>
         <source>%1 bit/s  address %2 of %3  found %4  %5 s left</source>
         <translation>%1 bit/s  地址 %2/%3  已找到 %4  剩余 %5 秒</translation>
     </message>
     <message>
-        <location filename="../scancommand.cpp" line="141"/>
-        <source>address %1  %2 bit/s</source>
-        <translation>地址 %1  %2 bit/s</translation>
+        <location filename="../scancommand.cpp" line="143"/>
+        <source>address %1  %2  answered once, late, %3 ms</source>
+        <translation type="unfinished"></translation>
     </message>
     <message>
         <location filename="../scancommand.cpp" line="147"/>
-        <source>damaged replies at address %1  %2 bit/s: %3</source>
-        <translation>地址 %1  %2 bit/s 的应答已损坏：%3</translation>
+        <source>address %1  %2</source>
+        <translation>地址 %1  %2</translation>
     </message>
     <message>
-        <location filename="../scancommand.cpp" line="153"/>
+        <location filename="../scancommand.cpp" line="150"/>
+        <source>damaged replies at address %1  %2: two modules at one address, a wrong speed, or noise</source>
+        <translation>地址 %1  %2 的应答已损坏：同一地址上有两个模块、波特率不对，或有干扰</translation>
+    </message>
+    <message>
+        <location filename="../scancommand.cpp" line="182"/>
         <source>interrupted: what was found until then is listed</source>
         <translation>已中断：已列出中断前找到的结果</translation>
     </message>
     <message>
-        <location filename="../scancommand.cpp" line="158"/>
+        <location filename="../scancommand.cpp" line="187"/>
         <source>no valid reply, only damaged ones</source>
         <translation>没有有效应答，只有损坏的应答</translation>
     </message>
     <message>
-        <location filename="../scancommand.cpp" line="161"/>
+        <location filename="../scancommand.cpp" line="190"/>
         <source>no module answered</source>
         <translation>没有模块应答</translation>
     </message>
     <message>
-        <location filename="../report.cpp" line="213"/>
+        <location filename="../report.cpp" line="230"/>
         <source>exception %1</source>
         <translation>异常 %1</translation>
     </message>
     <message>
-        <location filename="../invocation.cpp" line="253"/>
+        <location filename="../invocation.cpp" line="262"/>
         <source>only scan takes several ports</source>
         <translation>只有 scan 可接多个端口</translation>
     </message>
     <message>
+        <location filename="../invocation.cpp" line="251"/>
         <location filename="../portwords.cpp" line="29"/>
         <source>%1 is not a network port: use tcp://HOST:PORT, rfc2217://HOST:PORT or modbus-tcp://HOST[:PORT]</source>
         <translation>%1 不是网络端口：请用 tcp://主机:端口、rfc2217://主机:端口 或 modbus-tcp://主机[:端口]</translation>
@@ -666,7 +708,7 @@ motor 2      %4
         <translation>%1 发来的数据不是 Modbus TCP</translation>
     </message>
     <message>
-        <location filename="../context.cpp" line="220"/>
+        <location filename="../context.cpp" line="234"/>
         <source>the address frames need a transparent link: use tcp:// or rfc2217://</source>
         <translation>地址帧需要透明链路：请使用 tcp:// 或 rfc2217://</translation>
     </message>
@@ -676,60 +718,77 @@ motor 2      %4
         <translation>%1：波特率由服务器决定；只按该波特率扫描</translation>
     </message>
     <message>
-        <location filename="../findcommand.cpp" line="72"/>
+        <location filename="../findcommand.cpp" line="71"/>
         <source>%1: the line speed is the server&apos;s; trying that one only</source>
         <translation>%1：波特率由服务器决定；只试该波特率</translation>
     </message>
     <message>
-        <location filename="../findcommand.cpp" line="100"/>
+        <location filename="../findcommand.cpp" line="99"/>
         <source>%1 unit %2 ...</source>
         <translation>%1 单元 %2 …</translation>
     </message>
     <message>
-        <location filename="../findcommand.cpp" line="124"/>
+        <location filename="../findcommand.cpp" line="115"/>
+        <source>%1 at %2: something answers, but unreadably: several modules at once, noise, or a wrong speed; use scan</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../findcommand.cpp" line="118"/>
+        <location filename="../scancommand.cpp" line="138"/>
+        <source>the server&apos;s line speed</source>
+        <translation>服务器的波特率</translation>
+    </message>
+    <message>
+        <location filename="../findcommand.cpp" line="125"/>
+        <location filename="../scancommand.cpp" line="177"/>
+        <source>the line is noisy: %1 bytes arrived unasked</source>
+        <translation>总线上有干扰：未经询问收到了 %1 个字节</translation>
+    </message>
+    <message>
+        <location filename="../findcommand.cpp" line="137"/>
+        <source>a module at bus address %1 answered once, late, and not when asked again: its line speed is not known; try a longer -t</source>
+        <translation>从机地址 %1 的模块迟到地应答过一次，再问时未应答：其波特率未知；请加大 -t 再试</translation>
+    </message>
+    <message>
+        <location filename="../findcommand.cpp" line="162"/>
+        <source>%1  the gateway&apos;s line speed  address %2 (stored line speed %3 bit/s)</source>
+        <translation>%1  网关的波特率  地址 %2（模块保存的波特率 %3 bit/s）</translation>
+    </message>
+    <message>
+        <location filename="../findcommand.cpp" line="170"/>
         <source>%1  the server&apos;s line speed  address %2</source>
         <translation>%1  服务器的波特率  地址 %2</translation>
     </message>
     <message>
-        <location filename="../scancommand.cpp" line="173"/>
+        <location filename="../scancommand.cpp" line="202"/>
         <source>scanning %1 ports ...</source>
         <translation>正在扫描 %1 个端口 …</translation>
-    </message>
-    <message>
-        <location filename="../scancommand.cpp" line="140"/>
-        <source>address %1  the server&apos;s line speed</source>
-        <translation>地址 %1  服务器的波特率</translation>
     </message>
     <message>
         <location filename="../context.cpp" line="35"/>
         <source>the server runs the line at %1 bit/s, not at the %2 chosen</source>
         <translation>服务器把波特率设为 %1，与所选 %2 不符</translation>
     </message>
-    <message>
-        <location filename="../scancommand.cpp" line="143"/>
-        <source>damaged replies at address %1  the server&apos;s line speed: %2</source>
-        <translation>地址 %1 的应答损坏  服务器的波特率：%2</translation>
-    </message>
 </context>
 <context>
     <name>QCommandLineParser</name>
     <message>
-        <location filename="../invocation.cpp" line="54"/>
+        <location filename="../invocation.cpp" line="55"/>
         <source>Unknown option &apos;%1&apos;.</source>
         <translation>未知选项“%1”。</translation>
     </message>
     <message>
-        <location filename="../invocation.cpp" line="55"/>
+        <location filename="../invocation.cpp" line="56"/>
         <source>Unknown options: %1.</source>
         <translation>未知选项：%1。</translation>
     </message>
     <message>
-        <location filename="../invocation.cpp" line="56"/>
+        <location filename="../invocation.cpp" line="57"/>
         <source>Missing value after &apos;%1&apos;.</source>
         <translation>“%1”后缺少值。</translation>
     </message>
     <message>
-        <location filename="../invocation.cpp" line="57"/>
+        <location filename="../invocation.cpp" line="58"/>
         <source>Unexpected value after &apos;%1&apos;.</source>
         <translation>“%1”后不应有值。</translation>
     </message>
