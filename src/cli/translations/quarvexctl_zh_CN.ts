@@ -342,7 +342,7 @@
     <message>
         <location filename="../report.cpp" line="100"/>
         <source>%1 bit/s stored (the link runs at the server&apos;s speed, not known here)</source>
-        <translation type="unfinished"></translation>
+        <translation>已保存 %1 bit/s（链路的波特率由服务器决定，此处无从得知）</translation>
     </message>
     <message>
         <location filename="../report.cpp" line="122"/>
@@ -432,7 +432,7 @@ motor 2      %4
     <message>
         <location filename="../report.cpp" line="232"/>
         <source>a late reply, maybe to an earlier poll: not taken for this one (a longer -t gives the module time)</source>
-        <translation type="unfinished"></translation>
+        <translation>迟到的应答，可能属于上一次轮询，未计入本次（加大 -t 可给模块更多时间）</translation>
     </message>
     <message>
         <location filename="../report.cpp" line="261"/>
@@ -442,7 +442,7 @@ motor 2      %4
     <message>
         <location filename="../report.cpp" line="271"/>
         <source>, late %1</source>
-        <translation type="unfinished"></translation>
+        <translation>，迟到 %1</translation>
     </message>
     <message>
         <location filename="../report.cpp" line="273"/>
@@ -457,7 +457,7 @@ motor 2      %4
     <message>
         <location filename="../context.cpp" line="106"/>
         <source>no module at unit %1 behind the gateway: the gateway answered exception %2</source>
-        <translation type="unfinished"></translation>
+        <translation>网关后面的单元 %1 上没有模块：网关应答了异常 %2</translation>
     </message>
     <message>
         <location filename="../context.cpp" line="111"/>
@@ -554,7 +554,7 @@ motor 2      %4
     <message>
         <location filename="../context.cpp" line="226"/>
         <source>through a Modbus TCP gateway give the module&apos;s bus address, its unit there, with -a: the frame that asks a module for its address does not pass a gateway</source>
-        <translation type="unfinished"></translation>
+        <translation>经 Modbus TCP 网关时请用 -a 给出模块的从机地址（即网关上的单元号）：询问模块地址的帧无法通过网关</translation>
     </message>
     <message>
         <location filename="../context.cpp" line="246"/>
@@ -629,7 +629,7 @@ motor 2      %4
     <message>
         <location filename="../scancommand.cpp" line="143"/>
         <source>address %1  %2  answered once, late, %3 ms</source>
-        <translation type="unfinished"></translation>
+        <translation>地址 %1  %2  应答过一次，迟到 %3 ms</translation>
     </message>
     <message>
         <location filename="../scancommand.cpp" line="147"/>
@@ -730,7 +730,7 @@ motor 2      %4
     <message>
         <location filename="../findcommand.cpp" line="115"/>
         <source>%1 at %2: something answers, but unreadably: several modules at once, noise, or a wrong speed; use scan</source>
-        <translation type="unfinished"></translation>
+        <translation>%1 在 %2：有应答但无法读懂：多个模块同时应答、干扰或波特率不对；请用 scan</translation>
     </message>
     <message>
         <location filename="../findcommand.cpp" line="118"/>
