@@ -41,7 +41,10 @@ public:
         : Transport(QStringLiteral("scripted"), parent)
     {}
 
-    quarvex::Scheme scheme() const override { return quarvex::Scheme::Serial; }
+    quarvex::Scheme scheme() const override
+    {
+        return setsSpeed ? quarvex::Scheme::Serial : quarvex::Scheme::RtuOverTcp;
+    }
     Opening open(quint32) override { return Opening::Open; }
     void close() override {}
     bool isOpen() const override { return true; }
@@ -60,7 +63,6 @@ public:
     qint64 bytesToWrite() const override { return 0; }
     void clearInput() override { m_in.clear(); }
     bool setLineSpeed(quint32) override { return true; }
-    bool setsLineSpeed() const override { return setsSpeed; }
 
     // Bytes on the line; told (readyRead) or held back as a busy computer does.
     void arrive(const QByteArray &bytes, bool tell = true)

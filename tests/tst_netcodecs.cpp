@@ -136,48 +136,52 @@ void tst_NetCodecs::mbapClient_data()
 {
     QTest::addColumn<QList<QByteArray>>("received");
     QTest::addColumn<QByteArray>("rtu");
-    QTest::addColumn<int>("stale");
+    QTest::addColumn<int>("dropped"); // told in a note
     QTest::addColumn<bool>("broken");
 
-    // The request is transaction 1 at unit 1: read of registers 00-01.
-    const QByteArray reply = frame("01030400002580");
-    QTest::newRow("reply") << chunks({"00010000000701030400002580"}) << reply << 0 << false;
+    // Transaction 1 asked unit 1, transaction 2 unit 2, each for registers 00-01.
+    const QByteArray reply = frame("02030400002580");
+    QTest::newRow("reply") << chunks({"00020000000702030400002580"}) << reply << 0 << false;
     QTest::newRow("reply split inside the header and the PDU")
-        << chunks({"000100", "000007010304", "00002580"}) << reply << 0 << false;
+        << chunks({"000200", "000007020304", "00002580"}) << reply << 0 << false;
     QTest::newRow("exception reply")
-        << chunks({"000100000003018302"}) << frame("018302") << 0 << false;
-    QTest::newRow("transaction id mismatch")
-        << chunks({"00020000000701030400002580"}) << QByteArray() << 1 << false;
-    QTest::newRow("late reply before the awaited one")
-        << chunks({"000000000003018302", "00010000000701030400002580"}) << reply << 1 << false;
+        << chunks({"000200000003028302"}) << frame("028302") << 0 << false;
+    QTest::newRow("a late reply to the earlier request is passed on for pairing")
+        << chunks({"00010000000701030400002580", "00020000000702030400002580"})
+        << frame("01030400002580") + reply << 0 << false;
+    QTest::newRow("a transaction id never sent is dropped and told")
+        << chunks({"00090000000702030400002580"}) << QByteArray() << 1 << false;
+    QTest::newRow("another unit than the request's is dropped and told")
+        << chunks({"00020000000703030400002580"}) << QByteArray() << 1 << false;
     QTest::newRow("incomplete PDU waits")
-        << chunks({"0001000000070103040000"}) << QByteArray() << 0 << false;
+        << chunks({"0002000000070203040000"}) << QByteArray() << 0 << false;
     QTest::newRow("short MBAP length")
-        << chunks({"00010000000101", "0103"}) << QByteArray() << 0 << true;
+        << chunks({"00020000000101", "0103"}) << QByteArray() << 0 << true;
     QTest::newRow("another protocol id")
-        << chunks({"00010001000701030400002580"}) << QByteArray() << 0 << true;
+        << chunks({"00020001000702030400002580"}) << QByteArray() << 0 << true;
     QTest::newRow("length beyond any PDU")
-        << chunks({"000100000100010304"}) << QByteArray() << 0 << true;
+        << chunks({"000200000100020304"}) << QByteArray() << 0 << true;
 }
 
 void tst_NetCodecs::mbapClient()
 {
     QFETCH(QList<QByteArray>, received);
     QFETCH(QByteArray, rtu);
-    QFETCH(int, stale);
+    QFETCH(int, dropped);
     QFETCH(bool, broken);
 
     mbap::Client client;
     QCOMPARE(client.request(frame("010300000002")).toHex(), QByteArray("000100000006010300000002"));
+    client.request(frame("020300000002"));
     mbap::Client::Output all;
     for (const QByteArray &bytes : received) {
         const mbap::Client::Output out = client.feed(bytes);
         all.rtu += out.rtu;
-        all.staleReplies += out.staleReplies;
+        all.notes += out.notes;
         all.broken = all.broken || out.broken;
     }
     QCOMPARE(all.rtu.toHex(), rtu.toHex());
-    QCOMPARE(all.staleReplies, stale);
+    QCOMPARE(all.notes.size(), dropped);
     QCOMPARE(all.broken, broken);
 }
 

@@ -164,7 +164,9 @@ void tst_RequestEngine::noiseIsWhatComesUnasked()
     RequestEngine engine(&clock);
     engine.attach(&port, 9600);
     std::optional<Exchange> x;
-    const auto done = [&](const Exchange &e) { x = e; };
+    const auto done = [&](const Exchange &e) {
+        x = e;
+    };
     engine.exchange(kRead1, Policy::probe(40, 0).reportingLate(), done);
     clock.advanceTo(50);
     QVERIFY(x && x->result == Exchange::Silent);
@@ -185,7 +187,9 @@ void tst_RequestEngine::serverSpeedLearntFromReplies()
     RequestEngine engine(&clock);
     engine.attach(&port, 9600);
     std::optional<Exchange> x;
-    const auto done = [&](const Exchange &e) { x = e; };
+    const auto done = [&](const Exchange &e) {
+        x = e;
+    };
     const auto silentTryEndsAt = [&] {
         x.reset();
         const qint64 start = clock.nowMs();

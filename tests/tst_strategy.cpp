@@ -84,8 +84,9 @@ QString text(const FindStep &s)
     case FindStep::Linger:
         return QStringLiteral("linger/%1").arg(s.waitMs);
     case FindStep::Found:
-        return s.storedSpeed ? QStringLiteral("found %1 keeping %2").arg(s.address).arg(s.storedSpeed)
-                             : QStringLiteral("found %1@%2").arg(s.address).arg(s.baud);
+        return s.storedSpeed
+                   ? QStringLiteral("found %1 keeping %2").arg(s.address).arg(s.storedSpeed)
+                   : QStringLiteral("found %1@%2").arg(s.address).arg(s.baud);
     case FindStep::NothingFound:
         return QStringLiteral("nothing");
     case FindStep::Failed:

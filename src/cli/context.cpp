@@ -3,8 +3,8 @@
 #include "console.h"
 #include "device/fields.h"
 #include "device/frames.h"
+#include "link/failurewords.h"
 #include "link/replydecoder.h"
-#include "portwords.h"
 #include "report.h"
 #include "strategy.h"
 
@@ -122,12 +122,12 @@ void Context::fail(const Exchange &x)
             Cli::tr("no valid reply after %1 tries: %2").arg(x.tries).arg(damageText(x.damage)));
         return;
     case Exchange::PortFailed:
-        failWith(ExitStatus::PortFailed, failureWords(x));
+        failWith(ExitStatus::PortFailed, portGoneWords(x));
         return;
     }
 }
 
-QString Context::failureWords(const Exchange &x)
+QString Context::portGoneWords(const Exchange &x)
 {
     return x.portGone ? Cli::tr("the port went away") : x.portError;
 }
@@ -156,13 +156,13 @@ void Context::openPort(const QString &name, quint32 baud, bool reportFailure,
     const auto opened = [this, port, baud, next] {
         m_engine.attach(port, baud);
         // Over a network every try waits for the round trip too, unless -t says how long.
-        if (port->scheme() != Scheme::Serial && !m_inv.timeoutGiven)
+        if (port->capabilities().network && !m_inv.timeoutGiven)
             m_engine.waitForNetwork();
         next(true);
     };
     const auto failed = [this, name, reportFailure, next](const TransportError &e) {
         if (reportFailure)
-            failWith(ExitStatus::PortFailed, portFailureText(name, e));
+            failWith(ExitStatus::PortFailed, failureWords(name, e).sentence);
         next(false);
     };
     switch (port->open(baud)) {
@@ -218,7 +218,7 @@ void Context::withAddress(const std::function<void(quint8)> &next)
 // address frames are refused before anything is sent.
 bool Context::refuseAddressFrames()
 {
-    if (parsePortName(m_inv.port).scheme != Scheme::ModbusTcp)
+    if (capabilitiesOf(parsePortName(m_inv.port).scheme).carriesAddressFrames)
         return false;
     // Asked for only to learn the bus address: -a gives it.
     if ((m_inv.verb == Verb::Address || m_inv.asksAddress()) && !m_inv.address) {

@@ -54,7 +54,7 @@ public:
     // The words and status for an exchange that brought no usable reply.
     void fail(const Exchange &x);
     // Why the port failed in an exchange.
-    static QString failureWords(const Exchange &x);
+    static QString portGoneWords(const Exchange &x);
 
     // next(true) once the port is open, next(false) when it will not (told, and the run
     // finished, when reportFailure).

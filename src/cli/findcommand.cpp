@@ -61,19 +61,20 @@ void FindCommand::go(const FindStep &step)
 void FindCommand::openPort(int port)
 {
     // A port named by the user must open; listed ones that do not are passed over.
-    m_ctx.openPort(
-        m_ports.at(port), kSpeedOrder[0], !m_ctx.inv().port.isEmpty(), [this, port](bool ok) {
-            if (!ok && m_ctx.finished())
-                return;
-            const Transport *t = m_ctx.port();
-            const bool serverSpeed = ok && t->carriesAddressFrames() && !t->setsLineSpeed();
-            if (serverSpeed)
-                m_ctx.complain(Cli::tr("%1: the line speed is the server's; trying "
-                                       "that one only")
-                                   .arg(m_ports.at(port)));
-            go(findPortOpened(m_state, ok, ok && t->carriesAddressFrames(),
-                              ok && t->setsLineSpeed(), nowMs()));
-        });
+    m_ctx.openPort(m_ports.at(port), kSpeedOrder[0], !m_ctx.inv().port.isEmpty(),
+                   [this, port](bool ok) {
+                       if (!ok && m_ctx.finished())
+                           return;
+                       const Transport *t = m_ctx.port();
+                       const bool serverSpeed = ok && t->capabilities().carriesAddressFrames &&
+                                                !t->capabilities().setsLineSpeed;
+                       if (serverSpeed)
+                           m_ctx.complain(Cli::tr("%1: the line speed is the server's; trying "
+                                                  "that one only")
+                                              .arg(m_ports.at(port)));
+                       go(findPortOpened(m_state, ok, ok && t->capabilities().carriesAddressFrames,
+                                         ok && t->capabilities().setsLineSpeed, nowMs()));
+                   });
 }
 
 void FindCommand::probeSpeed(const FindStep &step)

@@ -2,7 +2,7 @@
 
 #include "commandtable.h"
 #include "helptext.h"
-#include "link/transport.h"
+#include "link/failurewords.h"
 
 #include <QCommandLineParser>
 
@@ -248,9 +248,9 @@ Parsed parseArguments(const QStringList &arguments, const QString &envPort)
     }
     for (const QString &name : std::as_const(inv.ports)) {
         if (!parsePortName(name).valid) {
-            result.text = Cli::tr("%1 is not a network port: use tcp://HOST:PORT, "
-                                  "rfc2217://HOST:PORT or modbus-tcp://HOST[:PORT]")
-                              .arg(name);
+            TransportError bad;
+            bad.kind = TransportError::BadAddress;
+            result.text = failureWords(name, bad).sentence;
             return result;
         }
     }

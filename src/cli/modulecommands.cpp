@@ -137,8 +137,9 @@ void ModuleCommands::read(quint8 address)
                                 decodeState(x.reply, &s);
                                 // Over tcp:// and a gateway the line runs at the server's speed,
                                 // whatever -b said.
-                                const quint32 link =
-                                    m_ctx.port()->setsLineSpeed() ? m_ctx.engine().baud() : 0;
+                                const quint32 link = m_ctx.port()->capabilities().setsLineSpeed
+                                                         ? m_ctx.engine().baud()
+                                                         : 0;
                                 if (m_ctx.inv().json)
                                     m_ctx.outJson(stateJson(s, link));
                                 else

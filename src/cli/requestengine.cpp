@@ -1,9 +1,9 @@
 #include "requestengine.h"
 
 #include "link/crc16.h"
+#include "link/failurewords.h"
 #include "link/linespeed.h"
 #include "link/replydecoder.h"
-#include "portwords.h"
 #include "strategy.h"
 
 #include <QTime>
@@ -53,6 +53,9 @@ void RequestEngine::attach(Transport *port, quint32 baud)
                 nowNs() +
                 qint64(wireMs(int(m_x.request.size()), wireBaud()) + gapMs(wireBaud())) * 1000000);
     });
+    connect(port, &Transport::note, this,
+            [this](const QString &text) { trace(QStringLiteral("--"), {}, text); });
+    connect(port, &Transport::receiving, this, &RequestEngine::onReceiving);
     connect(port, &Transport::lineSpeedConfirmed, this, [this](quint32 actual) {
         if (lineSpeedReplaced(m_baud, actual))
             emit speedReplaced(m_baud, actual);
@@ -77,14 +80,14 @@ int RequestEngine::networkShareMs() const
 
 quint32 RequestEngine::wireBaud() const
 {
-    return m_port && !m_port->setsLineSpeed() ? m_farBaud : m_baud;
+    return m_port && !m_port->capabilities().setsLineSpeed ? m_farBaud : m_baud;
 }
 
 // Where the far server sets the line speed, a reply's time bounds it from below: the line
 // is at least as fast as the slowest speed that carries the request and the reply in it.
 void RequestEngine::learnFarSpeed(double tookMs, int replyBytes)
 {
-    if (!m_port || m_port->setsLineSpeed())
+    if (!m_port || m_port->capabilities().setsLineSpeed)
         return;
     for (quint32 speed : kLineSpeeds) {
         if (wireMs(int(m_x.request.size()) + replyBytes, speed) > tookMs)
@@ -253,6 +256,21 @@ void RequestEngine::onReadyRead()
         take(m_port->readAll());
 }
 
+// A gateway's reply under way, not whole yet: the line is not silent.
+void RequestEngine::onReceiving()
+{
+    m_lastByteMs = nowMs();
+    if (m_state == State::Waiting) {
+        const int end = tryEndMs(m_timing, m_endMs, nowMs(), m_timing.replyBytes);
+        if (end > m_endMs) {
+            m_endMs = end;
+            alarmAt(end);
+        }
+    } else if (m_state == State::Quieting) {
+        alarmAt(retryAtMs(m_endMs, m_lastByteMs, wireBaud()));
+    }
+}
+
 void RequestEngine::take(const QByteArray &bytes)
 {
     switch (m_state) {
@@ -404,10 +422,18 @@ void RequestEngine::endTry()
     const QByteArray after = m_received.mid(m_sentAt, lateFrom - m_sentAt);
     // The bytes' pattern only tells what they most likely were; that they came is the
     // answer, however a collision or noise shaped them.
-    const Damage pattern = classifyDamage(m_x.request, after);
-    if (after.isEmpty())
+    Damage pattern = classifyDamage(m_x.request, after);
+    if (after.isEmpty() && m_port->partialBytes() > 0) {
+        // The way to the line holds part of a reply it gives only whole: it began in time.
+        pattern = Damage::CutOff;
+        trace(QStringLiteral("--"), {},
+              QStringLiteral("a reply was coming in (%1 bytes of it) when the wait ended at %2 ms")
+                  .arg(m_port->partialBytes())
+                  .arg(nowMs()));
+    } else if (after.isEmpty()) {
         trace(QStringLiteral("--"), {}, QStringLiteral("no reply within %1 ms").arg(nowMs()));
-    else
+    }
+    if (!after.isEmpty())
         trace(QStringLiteral("rx"), after, QStringLiteral("unreadable"));
     if (lateFrom < m_received.size())
         trace(QStringLiteral("rx"), m_received.mid(lateFrom),
@@ -433,7 +459,7 @@ void RequestEngine::endTry()
         m_x.couldBeLate = m_x.couldBeLate || e.request == m_x.request;
     // Quiet first: neither a retry nor the next request may talk over a reply under way.
     m_state = State::Quieting;
-    const int at = after.isEmpty() ? m_endMs : retryAtMs(m_endMs, m_lastByteMs, wireBaud());
+    const int at = pattern == Damage::None ? m_endMs : retryAtMs(m_endMs, m_lastByteMs, wireBaud());
     m_endMs = nowMs();
     alarmAt(qMax(at, m_endMs));
 }
@@ -456,20 +482,11 @@ void RequestEngine::onError(const TransportError &error)
 
 void RequestEngine::portFailed(const TransportError &error)
 {
-    m_x.portError = portFailureText(m_port->name(), error);
+    m_x.portError = failureWords(m_port->name(), error).sentence;
     // Once open, a failing serial port means the device is gone: unplugged, or the other
     // end of a pty closed. A network port's failure says what happened in its own words.
-    switch (error.kind) {
-    case TransportError::HungUp:
-    case TransportError::Gone:
-    case TransportError::WriteFailed:
-    case TransportError::Other:
-        m_x.portGone = true;
-        break;
-    default:
-        m_x.portGone = false;
-        break;
-    }
+    m_x.portGone = !error.closes() || error.kind == TransportError::HungUp ||
+                   error.kind == TransportError::Gone;
 }
 
 void RequestEngine::finish(Exchange::Result result)

@@ -71,6 +71,7 @@ private:
     QByteArray heldBeforeRequest();
     void carryLateReplyUnderWay();
     void onReadyRead();
+    void onReceiving();
     void take(const QByteArray &bytes);
     void waitForMore(const Pairing &p, bool fresh);
     void takeLate(const Pairing &p);

@@ -26,7 +26,7 @@ void ScanCommand::start()
 void ScanCommand::opened()
 {
     const Invocation &inv = m_ctx.inv();
-    m_serverSpeed = !m_ctx.port()->setsLineSpeed();
+    m_serverSpeed = !m_ctx.port()->capabilities().setsLineSpeed;
     if (m_serverSpeed && inv.allSpeeds)
         m_ctx.complain(
             Cli::tr("%1: the line speed is the server's; scanning at that one only").arg(inv.port));
@@ -74,7 +74,7 @@ void ScanCommand::probe(const ScanStep &step)
                     [this](const Exchange &x) {
                         const ScanStep next = scanProbed(*m_state, ProbeOutcome::of(x));
                         if (next.kind == ScanStep::PortFailed)
-                            done(std::nullopt, Context::failureWords(x));
+                            done(std::nullopt, Context::portGoneWords(x));
                         else
                             go(next);
                     });

@@ -57,7 +57,7 @@ void WatchCommand::poll()
 // Told on stderr and, with --json, as a record of its own before the summary.
 void WatchCommand::portFailed(const Exchange &x)
 {
-    const QString words = Context::failureWords(x);
+    const QString words = Context::portGoneWords(x);
     m_ctx.complain(words);
     if (m_ctx.inv().json)
         m_ctx.outJson(errorJson(code(ExitStatus::PortFailed), words));

@@ -4,6 +4,8 @@
 
 #include <QtEndian>
 
+#include <algorithm>
+
 namespace quarvex {
 namespace mbap {
 
@@ -61,7 +63,13 @@ Stream::Output Stream::feed(const QByteArray &bytes)
 QByteArray Client::request(const QByteArray &rtuFrame)
 {
     ++m_transactionId;
-    return fromRtu(rtuFrame, m_transactionId);
+    const QByteArray adu = fromRtu(rtuFrame, m_transactionId);
+    if (!adu.isEmpty()) {
+        m_sent.append({m_transactionId, quint8(rtuFrame.at(0)), quint8(rtuFrame.at(1))});
+        if (m_sent.size() > kRemembered)
+            m_sent.removeFirst();
+    }
+    return adu;
 }
 
 Client::Output Client::feed(const QByteArray &bytes)
@@ -70,10 +78,25 @@ Client::Output Client::feed(const QByteArray &bytes)
     const Stream::Output split = m_stream.feed(bytes);
     out.broken = split.broken;
     for (const Adu &adu : split.adus) {
-        if (adu.transactionId == m_transactionId)
-            out.rtu += toRtu(adu);
+        const auto sent = std::find_if(m_sent.cbegin(), m_sent.cend(), [&](const Sent &s) {
+            return s.transactionId == adu.transactionId;
+        });
+        const quint8 function = adu.pdu.isEmpty() ? 0 : quint8(adu.pdu.at(0)) & 0x7f;
+        if (sent == m_sent.cend())
+            out.notes += QStringLiteral("dropped a reply with transaction id %1: no request "
+                                        "of this connection had it")
+                             .arg(adu.transactionId);
+        else if (sent->unit != adu.unitId || sent->function != function)
+            out.notes += QStringLiteral("dropped a reply with transaction id %1: unit %2 "
+                                        "function %3, but its request went to unit %4 "
+                                        "function %5")
+                             .arg(adu.transactionId)
+                             .arg(adu.unitId)
+                             .arg(function, 2, 16, QLatin1Char('0'))
+                             .arg(sent->unit)
+                             .arg(sent->function, 2, 16, QLatin1Char('0'));
         else
-            ++out.staleReplies;
+            out.rtu += toRtu(adu);
     }
     return out;
 }

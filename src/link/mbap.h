@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QString>
 #include <QVector>
 
 namespace quarvex {
@@ -53,24 +54,35 @@ private:
     QByteArray m_buffer;
 };
 
-// The client end: numbers the requests and lets through only the reply to the last one;
-// a late reply to an earlier request (a transaction id that is not the last) is dropped.
+// The client end: numbers the requests and passes on the replies to them, a late one to
+// an earlier request too (its pairing with that request is the caller's, as on a serial
+// line). A reply to no request of the last kRemembered, or whose unit or function is not
+// its request's, is dropped and told.
 class Client
 {
 public:
+    static constexpr int kRemembered = 64;
     struct Output
     {
-        QByteArray rtu; // the replies, each in RTU shape, one after the other
-        int staleReplies = 0;
+        QByteArray rtu;         // the replies, each in RTU shape, one after the other
+        QVector<QString> notes; // what was dropped, and why
         bool broken = false;
     };
     QByteArray request(const QByteArray &rtuFrame);
     Output feed(const QByteArray &bytes);
     quint16 lastTransactionId() const { return m_transactionId; }
+    // Bytes of a frame under way.
+    int pendingSize() const { return m_stream.pendingSize(); }
 
 private:
+    struct Sent
+    {
+        quint16 transactionId;
+        quint8 unit, function;
+    };
     Stream m_stream;
     quint16 m_transactionId = 0;
+    QVector<Sent> m_sent;
 };
 
 } // namespace mbap

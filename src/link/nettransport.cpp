@@ -1,5 +1,7 @@
 #include "link/nettransport.h"
 
+#include <algorithm>
+
 namespace quarvex {
 
 NetTransport::NetTransport(const QString &name, const PortName &address, QObject *parent)
@@ -10,12 +12,7 @@ NetTransport::NetTransport(const QString &name, const PortName &address, QObject
     connect(&m_socket, &QTcpSocket::connected, this, &NetTransport::onSocketConnected);
     connect(&m_socket, &QTcpSocket::readyRead, this, &NetTransport::onSocketReadyRead);
     connect(&m_socket, &QTcpSocket::bytesWritten, this, &Transport::bytesWritten);
-#if QT_VERSION >= QT_VERSION_CHECK(5, 15, 0)
     connect(&m_socket, &QTcpSocket::errorOccurred, this, &NetTransport::onSocketError);
-#else
-    connect(&m_socket, QOverload<QAbstractSocket::SocketError>::of(&QTcpSocket::error), this,
-            &NetTransport::onSocketError);
-#endif
 }
 
 Transport::Opening NetTransport::open(quint32 baud)
@@ -26,6 +23,7 @@ Transport::Opening NetTransport::open(quint32 baud)
     }
     m_baud = baud;
     m_in.clear();
+    m_lastBytes.clear();
     m_state = State::Connecting;
     m_clock.start();
     m_timer.start(kConnectMs);
@@ -44,9 +42,9 @@ void NetTransport::close()
 qint64 NetTransport::write(const QByteArray &frame)
 {
     const QByteArray bytes = encode(frame);
-    if (m_state != State::Open || bytes.isEmpty())
+    if (m_state != State::Open || bytes.isEmpty() || !send(bytes))
         return -1;
-    return m_socket.write(bytes) == bytes.size() ? frame.size() : -1;
+    return frame.size();
 }
 
 QByteArray NetTransport::readAll()
@@ -86,18 +84,45 @@ void NetTransport::becomeOpen()
     emit opened();
 }
 
-void NetTransport::send(const QByteArray &bytes)
+bool NetTransport::send(const QByteArray &bytes)
 {
-    if (!bytes.isEmpty())
-        m_socket.write(bytes);
+    if (bytes.isEmpty())
+        return true;
+    // A peer that floods and never reads would have its answers pile up here for ever.
+    if (bytesToWrite() + bytes.size() > kMaxQueuedBytes) {
+        lose(TransportError::StoppedReading);
+        return false;
+    }
+    return m_socket.write(bytes) == bytes.size();
 }
 
 void NetTransport::lose(TransportError::Kind kind, const QString &text)
 {
     const bool wasOpen = m_state != State::Closed;
     close();
-    if (wasOpen)
-        fail(kind, text);
+    if (!wasOpen)
+        return;
+    setError(kind, text);
+    if (kind == TransportError::Dropped)
+        m_error.serverWords = serverWords();
+    emit failed(m_error);
+}
+
+QString NetTransport::serverWords() const
+{
+    QString words;
+    for (const char c : m_lastBytes) {
+        if (c == '\r' || c == '\n' || c == '\t')
+            words += QLatin1Char(' ');
+        else if (c >= 0x20 && c < 0x7f)
+            words += QLatin1Char(c);
+        else
+            return QString(); // frames or noise, not words
+    }
+    words = words.simplified();
+    const bool hasLetters =
+        std::count_if(words.cbegin(), words.cend(), [](QChar c) { return c.isLetter(); }) >= 3;
+    return hasLetters ? words : QString();
 }
 
 void NetTransport::onSocketConnected()
@@ -114,9 +139,14 @@ void NetTransport::onSocketReadyRead()
     const QByteArray bytes = m_socket.readAll();
     if (m_state == State::Closed)
         return;
+    m_lastBytes = (m_lastBytes + bytes).right(kKeptBannerBytes);
     decode(bytes);
-    if (!m_in.isEmpty() && m_state == State::Open)
+    if (m_state != State::Open)
+        return;
+    if (!m_in.isEmpty())
         emit readyRead();
+    else if (partialBytes() > 0)
+        emit receiving();
 }
 
 void NetTransport::onSocketError(QAbstractSocket::SocketError error)
@@ -165,9 +195,10 @@ void NetTransport::onTimeout()
 void Rfc2217Transport::onConnected()
 {
     m_codec = TelnetCodec(TelnetCodec::Role::Client);
-    m_speedPending = false;
+    m_asked.clear();
     m_held.clear();
     m_actual = 0;
+    m_ackRoundTripMs = -1;
     send(m_codec.start());
 }
 
@@ -182,9 +213,14 @@ qint64 Rfc2217Transport::write(const QByteArray &frame)
 {
     if (m_state != State::Open)
         return -1;
-    if (!m_speedPending)
+    if (m_asked.isEmpty())
         return NetTransport::write(frame);
-    m_held += encode(frame);
+    const QByteArray bytes = encode(frame);
+    if (bytesToWrite() + bytes.size() > kMaxQueuedBytes) {
+        lose(TransportError::StoppedReading);
+        return -1;
+    }
+    m_held += bytes;
     return frame.size();
 }
 
@@ -199,9 +235,41 @@ bool Rfc2217Transport::setLineSpeed(quint32 baud)
 void Rfc2217Transport::askSpeed(quint32 baud)
 {
     m_baud = baud;
-    m_speedPending = true;
+    if (m_asked.isEmpty())
+        m_timer.start(kConnectMs);
+    m_asked.append({baud, m_clock.elapsed()});
     send(m_codec.setBaudRate(baud));
-    m_timer.start(kConnectMs);
+}
+
+void Rfc2217Transport::speedAcknowledged(quint32 actual)
+{
+    const Asked asked = m_asked.takeFirst();
+    // The far server answers, so its acknowledgement's time is the true round trip, which
+    // connecting through a proxy or a tunnel does not show.
+    const int tookMs = int(m_clock.elapsed() - asked.atMs);
+    if (m_ackRoundTripMs < 0 || tookMs < m_ackRoundTripMs) {
+        m_ackRoundTripMs = tookMs;
+        if (tookMs > m_roundTripMs) {
+            m_roundTripMs = tookMs;
+            emit note(QStringLiteral("round trip %1 ms, by the server's acknowledgement of a "
+                                     "line speed")
+                          .arg(tookMs));
+        }
+    }
+    if (!m_asked.isEmpty()) {
+        // An earlier request's answer: the latest is still to come.
+        if (actual != asked.baud)
+            emit note(QStringLiteral("the server set %1 bit/s for an earlier request of %2")
+                          .arg(actual)
+                          .arg(asked.baud));
+        m_timer.start(kConnectMs);
+        return;
+    }
+    m_timer.stop();
+    m_actual = actual;
+    send(m_held);
+    m_held.clear();
+    emit lineSpeedConfirmed(m_actual);
 }
 
 void Rfc2217Transport::decode(const QByteArray &bytes)
@@ -221,15 +289,12 @@ void Rfc2217Transport::decode(const QByteArray &bytes)
             lose(TransportError::ComPortRefused);
             return;
         case TelnetCodec::Event::ComPortCommand:
-            if (e.command != TelnetCodec::SetBaudRate || !m_speedPending)
+            if (e.command != TelnetCodec::SetBaudRate || m_asked.isEmpty())
                 break;
-            m_speedPending = false;
-            m_timer.stop();
-            m_actual = e.number();
-            send(m_held);
-            m_held.clear();
-            emit lineSpeedConfirmed(m_actual);
-            if (m_state == State::Negotiating)
+            speedAcknowledged(e.number());
+            if (m_state == State::Closed)
+                return;
+            if (m_state == State::Negotiating && m_asked.isEmpty())
                 becomeOpen();
             if (m_state == State::Closed)
                 return;
@@ -242,6 +307,8 @@ void ModbusTcpTransport::decode(const QByteArray &bytes)
 {
     const mbap::Client::Output out = m_client.feed(bytes);
     m_in += out.rtu;
+    for (const QString &n : out.notes)
+        emit note(n);
     if (out.broken)
         lose(TransportError::BrokenStream);
 }

@@ -28,8 +28,12 @@ public:
     qint64 bytesToWrite() const override { return m_socket.bytesToWrite(); }
     void clearInput() override;
     bool setLineSpeed(quint32 baud) override;
-    bool setsLineSpeed() const override { return false; }
     int roundTripMs() const override { return m_roundTripMs; }
+
+    // What may wait for a peer that does not read, and what of its last bytes is kept to
+    // tell its words when it closes.
+    static constexpr qint64 kMaxQueuedBytes = 256 * 1024;
+    static constexpr int kKeptBannerBytes = 160;
 
 protected:
     enum class State
@@ -50,8 +54,11 @@ protected:
     virtual QByteArray encode(const QByteArray &frame) { return frame; }
 
     void becomeOpen();
-    void send(const QByteArray &bytes);
+    // False, the connection closed, when the peer has left too much unread.
+    bool send(const QByteArray &bytes);
     void lose(TransportError::Kind kind, const QString &text = QString());
+    // Printable text among the last bytes the server sent (a banner before it closes).
+    QString serverWords() const;
 
     PortName m_address;
     QTcpSocket m_socket;
@@ -60,6 +67,7 @@ protected:
     State m_state = State::Closed;
     quint32 m_baud = 0;
     QByteArray m_in;
+    QByteArray m_lastBytes; // as the socket gave them
     int m_roundTripMs = 0;
 
 private:
@@ -83,7 +91,6 @@ public:
     qint64 write(const QByteArray &frame) override;
     qint64 bytesToWrite() const override { return m_held.size() + m_socket.bytesToWrite(); }
     bool setLineSpeed(quint32 baud) override;
-    bool setsLineSpeed() const override { return true; }
     quint32 actualLineSpeed() const override { return m_actual; }
 
 protected:
@@ -94,11 +101,20 @@ protected:
 
 private:
     void askSpeed(quint32 baud);
+    void speedAcknowledged(quint32 actual);
 
     TelnetCodec m_codec{TelnetCodec::Role::Client};
-    bool m_speedPending = false;
-    QByteArray m_held; // frames written while the speed is pending, encoded
+    // Speeds asked and not yet acknowledged, oldest first: the server answers in order,
+    // so a late acknowledgement is paired with the request it answers.
+    struct Asked
+    {
+        quint32 baud;
+        qint64 atMs;
+    };
+    QVector<Asked> m_asked;
+    QByteArray m_held; // frames written while a speed is pending, encoded
     quint32 m_actual = 0;
+    int m_ackRoundTripMs = -1; // the quickest acknowledgement; -1 none yet
 };
 
 // modbus-tcp://: a Modbus TCP gateway; the unit identifier is the bus address.
@@ -110,11 +126,11 @@ public:
     using NetTransport::NetTransport;
 
     Scheme scheme() const override { return Scheme::ModbusTcp; }
-    bool carriesAddressFrames() const override { return false; }
 
 protected:
     void decode(const QByteArray &bytes) override;
     QByteArray encode(const QByteArray &frame) override { return m_client.request(frame); }
+    int partialBytes() const override { return m_client.pendingSize(); }
 
 private:
     mbap::Client m_client;

@@ -3,6 +3,7 @@
 
 #include "device/frames.h"
 #include "link/crc16.h"
+#include "link/failurewords.h"
 #include "link/linespeed.h"
 #include "link/porterror.h"
 #include "link/portwatch.h"
@@ -18,54 +19,6 @@
 
 using namespace quarvex;
 
-namespace {
-
-QString openFailureHint(OpenFailure failure)
-{
-    switch (failure) {
-    case OpenFailure::InUse:
-        return MainWindow::tr("，串口已被其他程序占用");
-    case OpenFailure::Permission:
-#ifdef Q_OS_LINUX
-        return MainWindow::tr("，当前用户无权使用该串口，请把用户加入 dialout 组后重新登录");
-#else
-        return MainWindow::tr("，当前用户无权使用该串口");
-#endif
-    case OpenFailure::NotFound:
-    case OpenFailure::Other:
-        break;
-    }
-    return QString();
-}
-
-// Why a network port failed, in the log's words.
-QString networkReason(const TransportError &e)
-{
-    switch (e.kind) {
-    case TransportError::BadAddress:
-        return MainWindow::tr("网络地址应写作 tcp://主机:端口、rfc2217://主机:端口 或 "
-                              "modbus-tcp://主机[:端口]");
-    case TransportError::Refused:
-        return MainWindow::tr("连接被拒绝");
-    case TransportError::HostNotFound:
-        return MainWindow::tr("找不到主机");
-    case TransportError::Unreachable:
-        return MainWindow::tr("主机不可达，%1 秒内未连上").arg(Transport::kConnectMs / 1000);
-    case TransportError::Dropped:
-        return MainWindow::tr("网络连接已断开");
-    case TransportError::ComPortRefused:
-        return MainWindow::tr("服务器不支持 RFC 2217 串口控制");
-    case TransportError::NotAcknowledged:
-        return MainWindow::tr("服务器未确认波特率");
-    case TransportError::BrokenStream:
-        return MainWindow::tr("收到的数据不是 Modbus TCP 帧");
-    default:
-        return e.text;
-    }
-}
-
-} // namespace
-
 int MainWindow::modbusCrc16(const quint8 *data, quint16 length)
 {
     return quarvex::modbusCrc16(data, length);
@@ -74,7 +27,7 @@ int MainWindow::modbusCrc16(const quint8 *data, quint16 length)
 void MainWindow::sendFrame(QByteArray frame)
 {
     frame = withCrc(frame);
-    if (!m_serial->carriesAddressFrames() && quint8(frame.at(0)) == kAddressFrameBus) {
+    if (!m_serial->capabilities().carriesAddressFrames && quint8(frame.at(0)) == kAddressFrameBus) {
         // A gateway takes bus address 0 for a broadcast and never answers it.
         appendLog(tr("地址帧需要透明链路：请使用 tcp:// 或 rfc2217://") + QLatin1Char('\n'));
         return;
@@ -183,11 +136,10 @@ void MainWindow::openPort()
     case Transport::Opening::Failed:
         break;
     }
-    const TransportError e = m_serial->error();
+    const FailureWords words = failureWords(m_portInUse, m_serial->error());
     enterClosedState();
-    appendLog(tr("串口打开失败：") + m_portInUse + tr("（") +
-              (e.kind == TransportError::OpenFailed ? e.text : networkReason(e)) + tr("）") +
-              openFailureHint(e.failure) + QLatin1Char('\n'));
+    appendLog(tr("串口打开失败：") + m_portInUse + tr("（") + words.reason + tr("）") + words.hint +
+              QLatin1Char('\n'));
 }
 
 void MainWindow::onPortOpened()
@@ -197,7 +149,7 @@ void MainWindow::onPortOpened()
     ui->comboBaud->setEnabled(false);
     ui->comboPort->setEnabled(false);
     const quint32 chosen = ui->comboBaud->currentText().toUInt();
-    if (m_serial->setsLineSpeed()) {
+    if (m_serial->capabilities().setsLineSpeed) {
         const quint32 actual =
             m_lineSpeedReadBack ? m_lineSpeedReadBack(*m_serial) : m_serial->actualLineSpeed();
         if (lineSpeedReplaced(chosen, actual))
@@ -209,9 +161,9 @@ void MainWindow::onPortOpened()
     // Whatever reached the port before this opening answers nothing sent from now on.
     m_serial->clearInput();
     m_framer = ReplyFramer();
-    if (m_serial->scheme() != Scheme::Serial)
+    if (m_serial->capabilities().network)
         m_framer.setQuietMs(ReplyFramer::kNetworkQuietMs + m_serial->roundTripMs());
-    if (!m_serial->carriesAddressFrames()) {
+    if (!m_serial->capabilities().carriesAddressFrames) {
         // No address report will come: the address box names the unit.
         unlockControls();
     }
@@ -238,19 +190,15 @@ void MainWindow::enterClosedState()
 
 void MainWindow::onPortFailed(const TransportError &e)
 {
+    const FailureWords words = failureWords(m_portInUse, e);
     if (m_connecting) {
         enterClosedState();
-        appendLog(tr("串口打开失败：") + m_portInUse + tr("（") + networkReason(e) + tr("）") +
+        appendLog(tr("串口打开失败：") + m_portInUse + tr("（") + words.reason + tr("）") +
                   QLatin1Char('\n'));
         return;
     }
     switch (e.kind) {
-    case TransportError::HungUp:
-        portLost(tr("设备已断开"));
-        return;
-    case TransportError::Gone:
-        portLost(e.text);
-        return;
+    // The port stays open: told, and the user decides.
     case TransportError::WriteFailed:
         appendLog(tr("发送失败：") + e.text + QLatin1Char('\n'));
         return;
@@ -260,8 +208,19 @@ void MainWindow::onPortFailed(const TransportError &e)
     case TransportError::Other:
         appendLog(tr("串口错误：") + e.text + QLatin1Char('\n'));
         return;
-    default:
-        portLost(networkReason(e));
+    case TransportError::OpenFailed:
+    case TransportError::HungUp:
+    case TransportError::Gone:
+    case TransportError::BadAddress:
+    case TransportError::Refused:
+    case TransportError::HostNotFound:
+    case TransportError::Unreachable:
+    case TransportError::Dropped:
+    case TransportError::ComPortRefused:
+    case TransportError::NotAcknowledged:
+    case TransportError::BrokenStream:
+    case TransportError::StoppedReading:
+        portLost(words.reason);
         return;
     }
 }

@@ -29,6 +29,30 @@ struct PortName
 // Pure: splits a port name. Anything without one of the three schemes is a serial port.
 PortName parsePortName(const QString &name);
 
+// What a way to the line can do; known from the port name alone, before opening.
+struct Capabilities
+{
+    bool setsLineSpeed = true;        // false: the line runs at the far server's speed
+    bool carriesAddressFrames = true; // false: frames to bus address 0 never reach the line
+    bool network = false;             // every try waits for a network's round trip too
+};
+
+constexpr Capabilities capabilitiesOf(Scheme scheme)
+{
+    switch (scheme) {
+    case Scheme::Serial:
+        return {true, true, false};
+    case Scheme::RtuOverTcp:
+        return {false, true, true};
+    case Scheme::Rfc2217:
+        return {true, true, true};
+    case Scheme::ModbusTcp:
+        // A gateway takes bus address 0 for a broadcast and never answers it.
+        return {false, false, true};
+    }
+    return {};
+}
+
 // Why a port failed, at opening or while open.
 struct TransportError
 {
@@ -48,10 +72,12 @@ struct TransportError
         ComPortRefused,  // the server will not set the line (no RFC 2217)
         NotAcknowledged, // the server left a line speed unacknowledged
         BrokenStream,    // bytes that cannot be the protocol: no way to find the next frame
+        StoppedReading,  // the server left more unread than a peer may queue: closed
     };
     Kind kind = Other;
     OpenFailure failure = OpenFailure::Other;
-    QString text; // the system's own words, where it has some
+    QString text;        // the system's own words, where it has some
+    QString serverWords; // Dropped: what the server wrote before it closed (a banner)
 
     // The port is closed by it (the others leave the port open).
     bool closes() const { return kind != WriteFailed && kind != TimedOut && kind != Other; }
@@ -79,6 +105,7 @@ public:
 
     QString name() const { return m_name; }
     virtual Scheme scheme() const = 0;
+    Capabilities capabilities() const { return capabilitiesOf(scheme()); }
     virtual Opening open(quint32 baud) = 0;
     virtual void close() = 0;
     virtual bool isOpen() const = 0;
@@ -97,12 +124,12 @@ public:
     virtual bool setLineSpeed(quint32 baud) = 0;
     // The speed the line really runs at, as the driver or the server says; 0 unknown.
     virtual quint32 actualLineSpeed() const { return 0; }
-    // False where the line speed is the far server's and cannot be set from here.
-    virtual bool setsLineSpeed() const { return true; }
-    // False where frames to bus address 0 never reach the line (a Modbus TCP gateway).
-    virtual bool carriesAddressFrames() const { return true; }
-    // The network's round trip, measured on connecting; 0 for a local port.
+    // The network's round trip, measured on connecting (and by the server's answers where
+    // it gives some); 0 for a local port.
     virtual int roundTripMs() const { return 0; }
+    // Bytes of a frame under way that readAll() cannot give yet (a gateway's reply comes
+    // whole or not at all).
+    virtual int partialBytes() const { return 0; }
     TransportError error() const { return m_error; }
 
 signals:
@@ -111,8 +138,13 @@ signals:
     void bytesWritten();
     // At opening (after Pending) or while open; see TransportError::closes.
     void failed(const quarvex::TransportError &error);
-    // A line speed the far server acknowledged (at opening and after setLineSpeed).
+    // A line speed the far server acknowledged for the latest one asked (at opening and
+    // after setLineSpeed).
     void lineSpeedConfirmed(quint32 actual);
+    // Bytes of a frame came, but not yet all of it (see partialBytes).
+    void receiving();
+    // What the way did with what came, for a trace: a reply dropped and why.
+    void note(const QString &text);
 
 protected:
     // Records why; emits failed() unless the caller returns Opening::Failed instead.
