@@ -5,8 +5,10 @@
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTimer>
 #include <QtTest>
 
+#include <functional>
 #include <memory>
 
 using namespace quarvex;
@@ -61,6 +63,40 @@ private:
     quint32 m_acknowledged;
 };
 
+// A server on 127.0.0.1 the test scripts: what it does when a client connects, and with
+// the bytes it reads (none are read when onBytes is empty: a peer that stops reading).
+class ScriptedPeer
+{
+public:
+    ScriptedPeer()
+    {
+        m_server.listen(QHostAddress::LocalHost, 0);
+        QObject::connect(&m_server, &QTcpServer::newConnection, [this] {
+            socket = m_server.nextPendingConnection();
+            if (!onBytes)
+                socket->setReadBufferSize(1);
+            else
+                QObject::connect(socket, &QTcpSocket::readyRead,
+                                 [this] { onBytes(socket->readAll()); });
+            if (onConnect)
+                onConnect();
+        });
+    }
+    QString url(const char *scheme) const
+    {
+        return QStringLiteral("%1://127.0.0.1:%2")
+            .arg(QLatin1String(scheme))
+            .arg(m_server.serverPort());
+    }
+
+    QTcpSocket *socket = nullptr;
+    std::function<void()> onConnect;
+    std::function<void(const QByteArray &)> onBytes;
+
+private:
+    QTcpServer m_server;
+};
+
 // Opens an RFC 2217 port on the peer and waits until it is open.
 std::unique_ptr<Transport> openOn(const TelnetPeer &peer)
 {
@@ -81,6 +117,10 @@ private slots:
     void portNames();
     void rfc2217SetsTheSpeedAndEscapes();
     void rfc2217HoldsFramesUntilTheSpeedIsAcknowledged();
+    void rfc2217PairsLateAcknowledgements();
+    void hostilePeers_data();
+    void hostilePeers();
+    void gatewayReplyUnderWay();
 };
 
 void tst_Transport::portNames()
@@ -138,6 +178,110 @@ void tst_Transport::rfc2217HoldsFramesUntilTheSpeedIsAcknowledged()
     QTRY_COMPARE(confirmed.size(), 1);
     QTRY_COMPARE(peer.data.toHex(), frame("0020").toHex());
     QCOMPARE(peer.dataAtSpeedRequest, (QList<int>{0, 0}));
+}
+
+// Through a proxy the acknowledgements come late: each is its own request's, and their time
+// is the round trip that connecting did not show.
+void tst_Transport::rfc2217PairsLateAcknowledgements()
+{
+    ScriptedPeer peer;
+    TelnetCodec codec(TelnetCodec::Role::Server);
+    QList<quint32> asked;
+    peer.onBytes = [&](const QByteArray &bytes) {
+        for (const TelnetCodec::Event &e : codec.feed(bytes).events) {
+            if (e.kind == TelnetCodec::Event::ComPortAccepted)
+                peer.socket->write(fromHex("fffd2c"));
+            if (e.kind == TelnetCodec::Event::ComPortCommand &&
+                e.command == TelnetCodec::SetBaudRate)
+                asked << e.number();
+        }
+        // Answered 300 ms late, and only once three speeds were asked, in order.
+        if (asked.size() == 1 || asked.size() == 3)
+            QTimer::singleShot(300, peer.socket, [&, n = asked.size()] {
+                for (int i = n == 1 ? 0 : 1; i < n; ++i)
+                    peer.socket->write(codec.setBaudRate(asked.at(i)));
+            });
+    };
+    std::unique_ptr<Transport> t(createTransport(peer.url("rfc2217")));
+    QSignalSpy opened(t.get(), &Transport::opened);
+    QSignalSpy confirmed(t.get(), &Transport::lineSpeedConfirmed);
+    QCOMPARE(t->open(9600), Transport::Opening::Pending);
+    QVERIFY(opened.wait(10000));
+    QVERIFY(t->roundTripMs() >= 300);
+    QVERIFY(t->setLineSpeed(19200));
+    QVERIFY(t->setLineSpeed(1200));
+    QTRY_COMPARE_WITH_TIMEOUT(confirmed.size(), 2, 10000);
+    QCOMPARE(confirmed.last().value(0).toUInt(), 1200u);
+}
+
+void tst_Transport::hostilePeers_data()
+{
+    QTest::addColumn<QString>("scheme");
+    QTest::addColumn<int>("peerKind");
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QString>("serverWords");
+    QTest::newRow("a banner, then closed")
+        << "tcp" << 0 << int(TransportError::Dropped) << "Port's device already in use";
+    QTest::newRow("negotiation flooded, never read")
+        << "rfc2217" << 1 << int(TransportError::StoppedReading) << "";
+    // A plain TCP face never answers the negotiation: connecting must still give up.
+    QTest::newRow("no RFC 2217 at all")
+        << "rfc2217" << 2 << int(TransportError::ComPortRefused) << "";
+}
+
+void tst_Transport::hostilePeers()
+{
+    QFETCH(QString, scheme);
+    QFETCH(int, peerKind);
+    QFETCH(int, kind);
+    QFETCH(QString, serverWords);
+    ScriptedPeer peer;
+    const QByteArray flood = fromHex("fffd63").repeated(64 * 1024); // DO an unknown option
+    switch (peerKind) {
+    case 0:
+        peer.onBytes = [](const QByteArray &) {
+        };
+        peer.onConnect = [&] {
+            peer.socket->write("Port's device already in use\r\n");
+            peer.socket->disconnectFromHost();
+        };
+        break;
+    case 1:
+        peer.onConnect = [&] {
+            QObject::connect(peer.socket, &QTcpSocket::bytesWritten,
+                             [&] { peer.socket->write(flood); });
+            peer.socket->write(flood);
+        };
+        break;
+    default:
+        peer.onBytes = [](const QByteArray &) {
+        };
+        break;
+    }
+    std::unique_ptr<Transport> t(createTransport(peer.url(qPrintable(scheme))));
+    QSignalSpy failed(t.get(), &Transport::failed);
+    t->open(9600);
+    QVERIFY(failed.wait(20000));
+    const auto e = failed.first().value(0).value<TransportError>();
+    QCOMPARE(int(e.kind), kind);
+    QCOMPARE(e.serverWords, serverWords);
+}
+
+// A gateway's reply coming in slowly: the request engine is told it is under way.
+void tst_Transport::gatewayReplyUnderWay()
+{
+    ScriptedPeer peer;
+    peer.onBytes = [&](const QByteArray &) {
+        peer.socket->write(fromHex("00010000"));
+    };
+    std::unique_ptr<Transport> t(createTransport(peer.url("modbus-tcp")));
+    QSignalSpy opened(t.get(), &Transport::opened);
+    QCOMPARE(t->open(9600), Transport::Opening::Pending);
+    QVERIFY(opened.wait(10000));
+    QSignalSpy receiving(t.get(), &Transport::receiving);
+    t->write(frame("010300000002"));
+    QVERIFY(receiving.wait(10000));
+    QCOMPARE(t->partialBytes(), 4);
 }
 
 QTEST_GUILESS_MAIN(tst_Transport)
