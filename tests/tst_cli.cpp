@@ -299,6 +299,12 @@ void tst_Cli::outcomes_data()
         {"read over tcp: the link's speed is not known", "--tcp 127.0.0.1:0", "", "-a 1 read", 0,
          "", "line speed   9600 bit/s stored \\(the link runs at the server's speed, not known",
          -1},
+        // A gateway answers 0B for a unit nothing answers at.
+        {"scan over modbus-tcp skips the gateway's no-module answers",
+         "--modbus-tcp 127.0.0.1:0 --address 3", "", "scan --to 5 --json", 0, "",
+         "^\\{\"damaged\":\\[\\],\"modules\":\\[\\{\"address\":3,", -1},
+        {"a unit behind the gateway with no module", "--modbus-tcp 127.0.0.1:0 --address 3", "",
+         "-a 6 read", 3, "no module at unit 6 behind the gateway", "", -1},
         {"find over modbus-tcp by unit", "--modbus-tcp 127.0.0.1:0 --address 3", "", "find --json",
          0, "",
          R"(^\{"address":3,"line_speed":null,"port":"modbus-tcp://[^,]*,"stored_line_speed":9600\}\n$)",
