@@ -63,6 +63,8 @@ private slots:
     void overTheNetwork_data();
     void overTheNetwork();
     void droppedConnectionClosesThePort();
+    void floodOfGarbage_data();
+    void floodOfGarbage();
 };
 
 void tst_E2E::speedsAndFaults_data()
@@ -106,10 +108,14 @@ void tst_E2E::staleBytesAndWrongSpeedStayLocked()
     QVERIFY(r.sim.waitForSent(stale));
     r.openPort(r.sim.path(), QStringLiteral("19200"));
     QVERIFY(r.sim.waitForReceived(frame("0020")));
-    // A reply to it, or the stale bytes, would have unlocked by now.
-    QTest::qWait(200);
+    // A reply to it, or the stale bytes, would come before a marker the module sends now.
+    const QByteArray marker = frame("01 06 00 06 00 01");
+    r.sim.command("send " + marker.toHex());
+    QTRY_COMPARE_WITH_TIMEOUT(r.lines().first(),
+                              QStringLiteral("从机响应->") + QString::fromLatin1(marker.toHex()),
+                              Rig::kWaitMs);
     QCOMPARE(r.enabledControls(), 0);
-    QCOMPARE(r.lines().first(), QStringLiteral("发送--->00200068"));
+    QCOMPARE(r.lines().at(1), QStringLiteral("发送--->00200068"));
     QCOMPARE(r.get<QLineEdit>("lineEdit_addr")->text(), QStringLiteral("1"));
 }
 
@@ -195,9 +201,11 @@ void tst_E2E::overTheNetwork_data()
         << "raw" << 9600 << report << "波特率由网络另一端的串口服务器决定，所选 9600 未生效";
     // The module at 19200 behind a server configured for 9600: the window sets the speed.
     QTest::newRow("rfc2217:// via ser2net") << "rfc2217" << 19200 << report << "";
-    // No address report over a gateway: the frame is refused, the controls open.
+    // No address report over a gateway: the box names the unit, the controls open.
     QTest::newRow("modbus-tcp:// to the module's gateway")
-        << "--modbus-tcp" << 9600 << "地址帧需要透明链路：请使用 tcp:// 或 rfc2217://"
+        << "--modbus-tcp" << 9600
+        << "已连接 Modbus TCP 网关：网关不转发读地址帧，请在地址框中填写模块在网关后的单元号（现为 "
+           "1），再使用各按钮"
         << "波特率由网络另一端的串口服务器决定，所选 9600 未生效";
 }
 
@@ -236,6 +244,36 @@ void tst_E2E::droppedConnectionClosesThePort()
     QTRY_VERIFY(r.isClosed());
     QCOMPARE(r.lines().first(),
              QStringLiteral("串口已断开：%1（网络连接已断开）").arg(r.sim.path()));
+}
+
+void tst_E2E::floodOfGarbage_data()
+{
+    QTest::addColumn<QStringList>("simArgs");
+    QTest::addColumn<QString>("baud");
+    QTest::addColumn<QByteArray>("flood"); // bytes a second
+    QTest::newRow("a server sending 1 MB/s over tcp://")
+        << QStringList{"--tcp", "127.0.0.1:0"} << "9600" << QByteArray("1000000");
+    QTest::newRow("a serial line full of noise at 128000 bit/s")
+        << QStringList{"--baud", "128000"} << "128000" << QByteArray("12800");
+}
+
+// However fast garbage comes, the log shows a few lines of it a second and says how much
+// more came, and closing the port closes it.
+void tst_E2E::floodOfGarbage()
+{
+    QFETCH(QStringList, simArgs);
+    QFETCH(QString, baud);
+    QFETCH(QByteArray, flood);
+    Rig r(simArgs);
+    QVERIFY(r.connect(baud));
+    r.sim.command("flood " + flood);
+    QVERIFY(QTest::qWaitFor([&] { return r.log().contains(QStringLiteral("\n（另有 ")); },
+                            Rig::kWaitMs));
+    QVERIFY2(r.lines().size() < 200, qPrintable(QString::number(r.lines().size())));
+    r.click("btnOpen");
+    QVERIFY(r.isClosed());
+    if (simArgs.contains(QStringLiteral("--tcp")))
+        QVERIFY(r.sim.waitForNote("sim: " + r.sim.path().toUtf8() + ": client gone"));
 }
 
 QTEST_MAIN(tst_E2E)

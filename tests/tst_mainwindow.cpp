@@ -1,5 +1,6 @@
 // The real window against a pseudo-terminal played by the test: exact bytes out,
 // crafted replies in.
+#include "link/serialtransport.h"
 #include "ptylink.h"
 #include "replies.h"
 #include "windowdriver.h"
@@ -104,10 +105,10 @@ void tst_MainWindow::logOrderCeilingAndSave()
     QVERIFY(QTest::qWaitForWindowExposed(&r.w));
     r.w.setLogLimit(2);
     r.w.appendLog(QStringLiteral("three\n"));
-    QTest::qWait(20);
+    r.get<QTextEdit>("textEditRead")->viewport()->repaint();
     QCOMPARE(r.log(), QStringLiteral("three\n") + savedLine + QLatin1Char('\n'));
     r.click("btnClear");
-    QTest::qWait(20);
+    r.get<QTextEdit>("textEditRead")->viewport()->repaint();
     r.w.appendLog(QStringLiteral("four\n"));
     QCOMPARE(r.log(), QStringLiteral("four\n"));
 }
@@ -136,6 +137,9 @@ void tst_MainWindow::openReportClose()
     QCOMPARE(r.lines().mid(1, 2),
              (QStringList{replyLine(frame("002007")), QStringLiteral("发送--->00200068")}));
     QVERIFY(r.answerAddress(1)); // a second report leaves the controls enabled
+    QVERIFY(r.answerAddress(7));
+    r.pty.write(factoryParameterReply());
+    QTRY_COMPARE(r.summary(), QString::fromUtf8(factorySummary()));
 
     // Half a reply still waiting for the quiet time is logged, not lost, on closing.
     QSignalSpy read(r.w.findChild<QSerialPort *>(), &QSerialPort::readyRead);
@@ -144,6 +148,9 @@ void tst_MainWindow::openReportClose()
     r.click("btnOpen");
     QVERIFY(r.isClosed());
     QCOMPARE(r.lines().first(), replyLine(fromHex("0020")));
+    // What the window showed of that module goes with the port.
+    QCOMPARE(r.summary(), QString());
+    QCOMPARE(r.get<QLineEdit>("lineEdit_addr")->text(), QStringLiteral("1"));
 
     // A closed port sends nothing, whatever is clicked or invoked.
     const QString log = r.log();
@@ -156,7 +163,14 @@ void tst_MainWindow::openReportClose()
 
     // Reopening asks again, controls still locked; a driver that ran the line at
     // another speed than the chosen one is told before the request goes.
-    r.w.setLineSpeedReadBack([](const quarvex::Transport &) { return 9000u; });
+    // The window's own read-back, through a port whose driver ran the line at 9000.
+    struct OffSpeedDriver : quarvex::SerialTransport
+    {
+        using SerialTransport::SerialTransport;
+        quint32 actualLineSpeed() const override { return 9000; }
+    };
+    r.w.setTransportFactory(
+        [](const QString &name, QObject *parent) { return new OffSpeedDriver(name, parent); });
     QVERIFY(r.open());
     QCOMPARE(r.enabledControls(), 0);
     QCOMPARE(r.lines().mid(0, 2),
@@ -198,9 +212,11 @@ void tst_MainWindow::repliesAreFramedAndDecoded()
     QCOMPARE(r.lines().mid(0, lines.size()), lines);
     QCOMPARE(r.summary(), label);
     QCOMPARE(r.enabledControls(), lines.contains(QStringLiteral("当前从机地址：1")) ? 12 : 0);
-    // Nothing more turns up once the line is quiet: each reply is logged once.
-    QTest::qWait(80);
-    QCOMPARE(r.lines().size(), 2 + lines.size());
+    // Nothing more turns up: a marker reply after them is logged next, and alone.
+    const QByteArray marker = fromHex("010600060001a80b");
+    r.pty.write(marker);
+    QTRY_COMPARE(r.lines().first(), replyLine(marker));
+    QCOMPARE(r.lines().size(), 3 + lines.size());
 }
 
 void tst_MainWindow::confirmationsUseTheBoxesAtReplyTime()
@@ -329,10 +345,15 @@ void tst_MainWindow::boxesAreJudgedByTheirValidators()
         QVERIFY(QTest::qWaitFor([&] { return (sent += r.readAll()).size() >= frame.size(); }));
         QCOMPARE(sent, frame);
     } else {
-        QTest::qWait(50);
-        QCOMPARE(r.readAll(), QByteArray());
         QCOMPARE(r.lines().first(), QStringLiteral("输入无效：") + outcome);
         QCOMPARE(r.w.focusWidget(), r.get(qPrintable(box)));
+        // Nothing went: the next frame the window writes is the one asked for after it.
+        r.setText("lineEdit_addr", QStringLiteral("1"));
+        r.click("btnSystem");
+        const QByteArray next = quarvex::withCrc(fromHex("01030000000c"));
+        QByteArray sent;
+        QVERIFY(QTest::qWaitFor([&] { return (sent += r.readAll()).size() >= next.size(); }));
+        QCOMPARE(sent, next);
     }
 }
 

@@ -15,6 +15,9 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QSaveFile>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
 #include <QTimer>
 #include <QTreeView>
 
@@ -29,8 +32,9 @@ static void initResources()
 using namespace quarvex;
 
 MainWindow::MainWindow(QWidget *parent)
-    : QMainWindow(parent), ui(new Ui::MainWindow), m_serial(nullptr), m_scanTimer(nullptr), m_help(nullptr),
-      m_quietTimer(nullptr), m_portWatch(nullptr)
+    : QMainWindow(parent), ui(new Ui::MainWindow), m_serial(nullptr), m_scanTimer(nullptr),
+      m_help(nullptr), m_quietTimer(nullptr), m_takeTimer(nullptr), m_noiseTimer(nullptr),
+      m_portWatch(nullptr)
 {
     initResources();
     ui->setupUi(this);
@@ -40,6 +44,7 @@ MainWindow::MainWindow(QWidget *parent)
     // middle band take the width their contents need; elsewhere they keep the form's.
     for (QPushButton *b : {ui->btnSystem, ui->btnClear})
         b->setMaximumWidth(qMax(b->maximumWidth(), b->sizeHint().width()));
+    // groupBox_6, the port panel: named as the form designer numbered it, fixed by the form.
     ui->groupBox_6->setFixedWidth(
         qMax(ui->groupBox_6->minimumWidth(), ui->groupBox_6->minimumSizeHint().width()));
 
@@ -56,12 +61,19 @@ MainWindow::MainWindow(QWidget *parent)
     m_scanTimer->setObjectName(QStringLiteral("scanTimer"));
     m_scanTimer->setInterval(1000);
     m_scanTimer->start();
+    // Wired by signature, as the window's fixed interface has these two slots wired.
     connect(m_scanTimer, SIGNAL(timeout()), this, SLOT(slotTimeout()));
 
     m_quietTimer = new QTimer(this);
     m_quietTimer->setSingleShot(true);
     m_quietTimer->setTimerType(Qt::PreciseTimer);
     connect(m_quietTimer, &QTimer::timeout, this, &MainWindow::onQuietTimeout);
+    m_takeTimer = new QTimer(this);
+    m_takeTimer->setSingleShot(true);
+    connect(m_takeTimer, &QTimer::timeout, this, &MainWindow::takeReceived);
+    m_noiseTimer = new QTimer(this);
+    m_noiseTimer->setInterval(1000);
+    connect(m_noiseTimer, &QTimer::timeout, this, &MainWindow::summariseNoise);
     m_clock.start();
 
     const auto validator = [this](Field field) {
@@ -126,6 +138,37 @@ void MainWindow::slotHelp()
 {
     qDebug("help");
     m_help->show();
+}
+
+void MainWindow::appendLog(const QString &line)
+{
+    // Insert at the start instead of re-setting the whole text: with LogLayout a
+    // line costs the same however long the log has grown.
+    QTextDocument *log = ui->textEditRead->document();
+    QTextCursor cursor(log);
+    cursor.movePosition(QTextCursor::Start);
+    // Inside an edit block the cursor does not shape the line it lands on just to
+    // remember its x; that shaping would stay in memory with every line.
+    cursor.beginEditBlock();
+    cursor.insertText(line, QTextCharFormat());
+    cursor.endEditBlock();
+    // The oldest lines go once the log is full; the last block is the empty one
+    // after the final line break.
+    if (log->blockCount() > m_logLimit + 1) {
+        QTextCursor tail(log->findBlockByNumber(m_logLimit));
+        tail.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
+        tail.removeSelectedText();
+    }
+}
+
+void MainWindow::setLogLimit(int lines)
+{
+    m_logLimit = qMax(1, lines);
+}
+
+void MainWindow::on_btnClear_clicked()
+{
+    ui->textEditRead->setText(QString());
 }
 
 // The log's usual menu, plus saving it.

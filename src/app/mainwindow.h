@@ -33,6 +33,7 @@ public:
     void lockControls();
     void unlockControls();
 
+    // Kept for the window's fixed interface; the CRC itself lives in the link code.
     static int modbusCrc16(const quint8 *data, quint16 length);
     void sendFrame(QByteArray frame);
     void appendLog(const QString &line);
@@ -47,13 +48,18 @@ public:
     // once it is saved, the log says where.
     bool saveLog(const QString &path, QString *error = nullptr);
 
-    // How the speed a driver really set on the opened line is read back (by default, the
-    // transport's own read-back). A pseudo-terminal never substitutes one, so a test stands
-    // in for a driver that does.
-    using LineSpeedReadBack = std::function<quint32(const quarvex::Transport &)>;
-    void setLineSpeedReadBack(LineSpeedReadBack readBack) { m_lineSpeedReadBack = readBack; }
+    // How a port name becomes the way to the line (by default, the link's one place for
+    // it). A test gives the window a stand-in, such as a driver that runs the line at
+    // another speed than the chosen one.
+    using TransportFactory = std::function<quarvex::Transport *(const QString &, QObject *)>;
+    void setTransportFactory(TransportFactory factory) { m_transportFactory = factory; }
+
+    // Noise lines the log shows a second; what comes beyond them is counted and summed up.
+    static constexpr int kNoiseLinesPerSecond = 10;
+    static constexpr int kNoiseLineBytes = 32; // shown of each run of noise
 
 public slots:
+    // The port's readyRead; the name is the window's fixed interface.
     void slotReceived1();
     void slotTimeout();
     void slotHelp();
@@ -85,7 +91,10 @@ private:
     void onPortFailed(const quarvex::TransportError &error);
     void portLost(const QString &reason);
     void onQuietTimeout();
+    void takeReceived();
     void handlePieces(const QVector<quarvex::ReplyFramer::Piece> &pieces);
+    void logNoise(const QByteArray &bytes);
+    void summariseNoise();
     void handleReply(const QByteArray &frame);
     void runCommand(quarvex::Command command);
     void showLogMenu(const QPoint &pos);
@@ -101,9 +110,14 @@ private:
     // Replies are cut out of this buffer; the quiet timer ends a burst.
     quarvex::ReplyFramer m_framer;
     QTimer *m_quietTimer;
+    // Bytes are taken once an event-loop turn, however often the port tells of them.
+    QTimer *m_takeTimer;
+    QTimer *m_noiseTimer; // a second of noise lines
+    int m_noiseLines = 0;
+    qint64 m_noiseSummarised = 0;
     QElapsedTimer m_clock;
     QString m_portInUse;
     int m_logLimit = kLogLimit;
     PortWatch *m_portWatch;
-    LineSpeedReadBack m_lineSpeedReadBack;
+    TransportFactory m_transportFactory;
 };

@@ -1,4 +1,4 @@
-// The window's side of the serial line: sending, the traffic log, the port and replies.
+// The window's side of the serial line: sending, the port and replies.
 #include "mainwindow.h"
 
 #include "device/frames.h"
@@ -12,9 +12,6 @@
 #include "ui_mainwindow.h"
 
 #include <QSerialPortInfo>
-#include <QTextBlock>
-#include <QTextCursor>
-#include <QTextDocument>
 #include <QTimer>
 
 using namespace quarvex;
@@ -36,32 +33,6 @@ void MainWindow::sendFrame(QByteArray frame)
     // A refused or short write must not look like a sent frame.
     const QString prefix = written == frame.size() ? tr("发送--->") : tr("发送失败--->");
     appendLog(prefix + hexText(frame) + QLatin1Char('\n'));
-}
-
-void MainWindow::appendLog(const QString &line)
-{
-    // Insert at the start instead of re-setting the whole text: with LogLayout a
-    // line costs the same however long the log has grown.
-    QTextDocument *log = ui->textEditRead->document();
-    QTextCursor cursor(log);
-    cursor.movePosition(QTextCursor::Start);
-    // Inside an edit block the cursor does not shape the line it lands on just to
-    // remember its x; that shaping would stay in memory with every line.
-    cursor.beginEditBlock();
-    cursor.insertText(line, QTextCharFormat());
-    cursor.endEditBlock();
-    // The oldest lines go once the log is full; the last block is the empty one
-    // after the final line break.
-    if (log->blockCount() > m_logLimit + 1) {
-        QTextCursor tail(log->findBlockByNumber(m_logLimit));
-        tail.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
-        tail.removeSelectedText();
-    }
-}
-
-void MainWindow::setLogLimit(int lines)
-{
-    m_logLimit = qMax(1, lines);
 }
 
 void MainWindow::updatePortList(const QStringList &names)
@@ -118,7 +89,8 @@ void MainWindow::openPort()
     // Not from one of its own signals: the button or the window calls here.
     delete m_serial;
     // Parented to the window, so an open port is closed when the window goes.
-    m_serial = createTransport(m_portInUse, this);
+    m_serial = m_transportFactory ? m_transportFactory(m_portInUse, this)
+                                  : createTransport(m_portInUse, this);
     connect(m_serial, &Transport::readyRead, this, &MainWindow::slotReceived1);
     connect(m_serial, &Transport::failed, this, &MainWindow::onPortFailed);
     connect(m_serial, &Transport::opened, this, &MainWindow::onPortOpened);
@@ -150,8 +122,7 @@ void MainWindow::onPortOpened()
     ui->comboPort->setEnabled(false);
     const quint32 chosen = ui->comboBaud->currentText().toUInt();
     if (m_serial->capabilities().setsLineSpeed) {
-        const quint32 actual =
-            m_lineSpeedReadBack ? m_lineSpeedReadBack(*m_serial) : m_serial->actualLineSpeed();
+        const quint32 actual = m_serial->actualLineSpeed();
         if (lineSpeedReplaced(chosen, actual))
             appendLog(tr("串口实际波特率：%1，与所选不符").arg(actual) + QLatin1Char('\n'));
     } else {
@@ -163,9 +134,16 @@ void MainWindow::onPortOpened()
     m_framer = ReplyFramer();
     if (m_serial->capabilities().network)
         m_framer.setQuietMs(ReplyFramer::kNetworkQuietMs + m_serial->roundTripMs());
+    m_noiseTimer->start();
     if (!m_serial->capabilities().carriesAddressFrames) {
-        // No address report will come: the address box names the unit.
+        // A gateway passes no address frame, so no address report will come: the address
+        // box names the module's unit behind it.
+        appendLog(tr("已连接 Modbus TCP 网关：网关不转发读地址帧，请在地址框中填写模块在网关后的"
+                     "单元号（现为 %1），再使用各按钮")
+                      .arg(ui->lineEdit_addr->text()) +
+                  QLatin1Char('\n'));
         unlockControls();
+        return;
     }
     sendFrame(readAddressFrame());
 }
@@ -174,9 +152,17 @@ void MainWindow::closePort()
 {
     // Bytes still waiting for the quiet time are logged before the port goes.
     m_quietTimer->stop();
+    m_takeTimer->stop();
+    handlePieces(m_framer.feed(m_serial->readAll(), m_clock.elapsed()));
     handlePieces(m_framer.flush());
     m_serial->close();
+    m_noiseTimer->stop();
+    summariseNoise();
     enterClosedState();
+    // What the window showed of the module it talked to is no longer its: the next
+    // port may lead to another one, or to a gateway where the box names a unit.
+    ui->labelAll->clear();
+    ui->lineEdit_addr->setText(QStringLiteral("1"));
 }
 
 void MainWindow::enterClosedState()
@@ -231,12 +217,15 @@ void MainWindow::portLost(const QString &reason)
     appendLog(tr("串口已断开：") + m_portInUse + tr("（") + reason + tr("）") + QLatin1Char('\n'));
 }
 
-void MainWindow::on_btnClear_clicked()
+void MainWindow::slotReceived1()
 {
-    ui->textEditRead->setText(QString());
+    // Taken on the next turn of the event loop: a flood of small reads costs one pass,
+    // and clicks are handled in between.
+    if (!m_takeTimer->isActive())
+        m_takeTimer->start(0);
 }
 
-void MainWindow::slotReceived1()
+void MainWindow::takeReceived()
 {
     handlePieces(m_framer.feed(m_serial->readAll(), m_clock.elapsed()));
     if (m_framer.hasPending())
@@ -256,10 +245,40 @@ void MainWindow::onQuietTimeout()
 void MainWindow::handlePieces(const ReplyFramer::Pieces &pieces)
 {
     for (const ReplyFramer::Piece &piece : pieces) {
+        if (!piece.isFrame) {
+            logNoise(piece.bytes);
+            continue;
+        }
         appendLog(tr("从机响应->") + hexText(piece.bytes) + QLatin1Char('\n'));
-        if (piece.isFrame)
-            handleReply(piece.bytes);
+        handleReply(piece.bytes);
     }
+}
+
+// Bytes that are no reply, a few lines a second; beyond them only counted, so a line
+// full of noise cannot bury the window in log lines to lay out.
+void MainWindow::logNoise(const QByteArray &bytes)
+{
+    if (m_noiseLines >= kNoiseLinesPerSecond) {
+        m_noiseSummarised += bytes.size();
+        return;
+    }
+    ++m_noiseLines;
+    // A long run of it is shown by its start; the rest counts with the summary.
+    const bool cut = bytes.size() > kNoiseLineBytes;
+    appendLog(tr("从机响应->") + hexText(bytes.left(kNoiseLineBytes)) +
+              (cut ? QStringLiteral("…") : QString()) + QLatin1Char('\n'));
+    if (cut)
+        m_noiseSummarised += bytes.size() - kNoiseLineBytes;
+}
+
+void MainWindow::summariseNoise()
+{
+    m_noiseLines = 0;
+    if (m_noiseSummarised == 0)
+        return;
+    appendLog(tr("（另有 %1 字节无法识别的数据未逐行显示）").arg(m_noiseSummarised) +
+              QLatin1Char('\n'));
+    m_noiseSummarised = 0;
 }
 
 void MainWindow::handleReply(const QByteArray &frame)

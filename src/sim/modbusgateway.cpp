@@ -103,10 +103,10 @@ void ModbusGateway::onLineQuiet()
         m_current.client->write(mbap::fromRtu(m_reply, m_current.adu.transactionId));
     else if (!broadcast && m_current.client && !m_current.adu.pdu.isEmpty())
         // As gateways do: nothing answered at that unit.
-        m_current.client->write(mbap::build(
-            {m_current.adu.transactionId, m_current.adu.unitId,
-             QByteArray(1, char(quint8(m_current.adu.pdu.at(0)) | 0x80)) +
-                 char(ExceptionCode::GatewayTargetFailed)}));
+        m_current.client->write(
+            mbap::build({m_current.adu.transactionId, m_current.adu.unitId,
+                         QByteArray(1, char(quint8(m_current.adu.pdu.at(0)) | 0x80)) +
+                             char(ExceptionCode::GatewayTargetFailed)}));
     m_current = {};
     m_reply.clear();
     serveNext();

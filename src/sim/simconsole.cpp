@@ -64,6 +64,8 @@ const SimConsole::Command SimConsole::kCommands[] = {
     {"unplug-after", "unplug-after N", "the N-th request from now pulls the plug (0 never)",
      "unplug-after N", &SimConsole::unplugAfter},
     {"send", "send HEX", "put bytes on the line unasked", "send HEX", &SimConsole::send},
+    {"flood", "flood N | flood off", "N random bytes a second on the line, unlogged",
+     "flood BYTES_A_SECOND | flood off", &SimConsole::flood},
     {"unplug", "unplug | plug", "close the pty or the server | open it again", nullptr,
      &SimConsole::unplug},
     {"plug", nullptr, nullptr, nullptr, &SimConsole::plug},
@@ -281,6 +283,20 @@ bool SimConsole::send(const QStringList &w, QString *error)
         return false;
     }
     m_sim.send(bytes);
+    return true;
+}
+
+bool SimConsole::flood(const QStringList &w, QString *error)
+{
+    uint rate = 0;
+    if (w.size() != 2 || (w[1] != QLatin1String("off") && !parseNumber(w[1], 100000000, &rate)))
+        return false;
+    if (!m_sim.carriesBytes()) {
+        *error = QStringLiteral("a gateway passes on nothing unasked");
+        return false;
+    }
+    m_sim.flood(int(rate));
+    printLog(QStringLiteral("sim: flood %1 bytes a second").arg(rate));
     return true;
 }
 

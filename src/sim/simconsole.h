@@ -51,6 +51,7 @@ private:
     bool noise(const QStringList &w, QString *error);
     bool unplugAfter(const QStringList &w, QString *error);
     bool send(const QStringList &w, QString *error);
+    bool flood(const QStringList &w, QString *error);
     bool unplug(const QStringList &w, QString *error);
     bool plug(const QStringList &w, QString *error);
     bool help(const QStringList &w, QString *error);

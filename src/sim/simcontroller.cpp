@@ -1,5 +1,7 @@
 #include "simcontroller.h"
 
+#include <QRandomGenerator>
+
 #include "link/crc16.h"
 #include "modbusgateway.h"
 
@@ -48,6 +50,23 @@ SimController::SimController(QObject *parent) : QObject(parent)
         m_schedule.enqueue(QByteArray(int(bytes), m_chatterByte), now(), QString());
         armTxTimer();
     });
+    m_floodTimer.setInterval(20);
+    connect(&m_floodTimer, &QTimer::timeout, this, [this] {
+        QByteArray bytes(qMax(1, m_floodRate / 50), '\0');
+        for (char &b : bytes)
+            b = char(QRandomGenerator::global()->bounded(256));
+        if (m_link)
+            m_link->write(bytes);
+    });
+}
+
+void SimController::flood(int bytesPerSecond)
+{
+    m_floodRate = bytesPerSecond;
+    if (bytesPerSecond > 0)
+        m_floodTimer.start();
+    else
+        m_floodTimer.stop();
 }
 
 void SimController::setFace(std::unique_ptr<SimFace> face)
@@ -91,6 +110,7 @@ void SimController::unplug()
     m_silenceTimer.stop();
     m_txTimer.stop();
     m_chatterTimer.stop();
+    m_floodTimer.stop();
     printLog(QStringLiteral("sim: unplugged"));
 }
 

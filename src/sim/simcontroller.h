@@ -47,6 +47,9 @@ public:
     void send(const QByteArray &bytes);
     // The n-th request from now pulls the plug; 0 never.
     void unplugAfter(int n);
+    // Random bytes on the line, this many a second, unlogged and unpaced: a garbage-sending
+    // server or a line full of noise; 0 stops them.
+    void flood(int bytesPerSecond);
 
 private:
     void onReceived(const QByteArray &bytes);
@@ -75,6 +78,8 @@ private:
     QTimer m_silenceTimer;
     QTimer m_txTimer;
     QTimer m_chatterTimer;
+    QTimer m_floodTimer;
+    int m_floodRate = 0;
     char m_chatterByte = 0;
     // Where the last request byte would have ended on a real wire.
     qint64 m_rxWireEndNs = 0;
