@@ -63,6 +63,7 @@ private slots:
     void overTheNetwork_data();
     void overTheNetwork();
     void droppedConnectionClosesThePort();
+    void replyInPiecesOverTheNetwork();
     void floodOfGarbage_data();
     void floodOfGarbage();
 };
@@ -244,6 +245,15 @@ void tst_E2E::droppedConnectionClosesThePort()
     QTRY_VERIFY(r.isClosed());
     QCOMPARE(r.lines().first(),
              QStringLiteral("串口已断开：%1（网络连接已断开）").arg(r.sim.path()));
+}
+
+// A server hands a reply on in pieces further apart than a wire's quiet time: still one.
+void tst_E2E::replyInPiecesOverTheNetwork()
+{
+    Rig r({QStringLiteral("--tcp"), QStringLiteral("127.0.0.1:0"), QStringLiteral("--split"),
+           QStringLiteral("2:100")});
+    QVERIFY(r.connect());
+    QCOMPARE(r.lines().first(), QStringLiteral("当前从机地址：1"));
 }
 
 void tst_E2E::floodOfGarbage_data()

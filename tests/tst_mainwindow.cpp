@@ -60,6 +60,7 @@ class tst_MainWindow : public QObject
     Q_OBJECT
 
 private slots:
+    void portListKeepsScanning();
     void logOrderCeilingAndSave();
     void failedWriteIsLoggedAsFailed();
     void openReportClose();
@@ -355,6 +356,16 @@ void tst_MainWindow::boxesAreJudgedByTheirValidators()
         QVERIFY(QTest::qWaitFor([&] { return (sent += r.readAll()).size() >= next.size(); }));
         QCOMPARE(sent, next);
     }
+}
+
+// The port list is looked at every second, not once.
+void tst_MainWindow::portListKeepsScanning()
+{
+    Rig r;
+    auto *scan = r.w.findChild<QTimer *>(QStringLiteral("scanTimer"));
+    QSignalSpy ticks(scan, &QTimer::timeout);
+    QVERIFY(ticks.wait(5000));
+    QVERIFY(ticks.wait(5000));
 }
 
 QTEST_MAIN(tst_MainWindow)
