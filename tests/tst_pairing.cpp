@@ -209,7 +209,7 @@ void tst_Pairing::timing()
     // A retry waits for quiet after the last byte, but not for ever.
     QCOMPARE(retryAtMs(end, end - 1, quint32(baud)), end - 1 + gapMs(quint32(baud)));
     QCOMPARE(retryAtMs(end, end + 100000, quint32(baud)),
-             end + wireMs(kLongestReply, quint32(baud)) + gapMs(quint32(baud)));
+             end + wireMs(kMaxFrameLength, quint32(baud)) + gapMs(quint32(baud)));
 }
 
 QTEST_APPLESS_MAIN(tst_Pairing)

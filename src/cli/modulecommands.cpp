@@ -14,11 +14,6 @@ namespace quarvex::cli {
 
 namespace {
 
-int motorNumber(Motor m)
-{
-    return m == Motor::One ? 1 : 2;
-}
-
 // The value of a one-register read reply.
 quint16 registerValue(const QByteArray &reply)
 {

@@ -6,13 +6,6 @@ namespace quarvex {
 
 namespace {
 
-void put16(QByteArray &f, quint16 v)
-{
-    char be[2];
-    qToBigEndian(v, be);
-    f.append(be, 2);
-}
-
 QByteArray header(quint8 address, quint8 function)
 {
     QByteArray f;
@@ -22,6 +15,13 @@ QByteArray header(quint8 address, quint8 function)
 }
 
 } // namespace
+
+void put16(QByteArray &frame, quint16 value)
+{
+    char be[2];
+    qToBigEndian(value, be);
+    frame.append(be, 2);
+}
 
 QByteArray readAddressFrame()
 {

@@ -8,6 +8,9 @@
 // Frame builders. Each returns the frame without its CRC-16; the sender appends it.
 namespace quarvex {
 
+// A 16-bit value at the frame's end, high byte first.
+void put16(QByteArray &frame, quint16 value);
+
 QByteArray readAddressFrame();
 QByteArray writeAddressFrame(quint8 newAddress);
 

@@ -61,6 +61,12 @@ enum class Direction : quint16
     Reverse = 1
 };
 
+// The motor's number as the window and the manual give it.
+constexpr int motorNumber(Motor m)
+{
+    return m == Motor::One ? 1 : 2;
+}
+
 struct MotorRegisters
 {
     quint16 frequency;

@@ -1,70 +1,16 @@
 #include "pairing.h"
 
 #include "crc16.h"
+#include "device/frameshape.h"
 #include "device/registers.h"
-
-#include <QtEndian>
 
 namespace quarvex {
 
 namespace {
 
-constexpr int kExceptionLength = 5;
-constexpr int kAddressReportLength = 5;
-constexpr int kAddressChangedLength = 4;
-constexpr int kWriteReplyLength = 8;
-constexpr int kModbusRequestLength = 8;
-constexpr quint16 kMaxReadCount = 125; // what a byte count of 2N can still express
-
 quint8 at(const QByteArray &f, int i)
 {
     return quint8(f.at(i));
-}
-
-// The shape of the normal reply: its length and how many of its leading bytes are
-// fixed by the request (taken from `fixed`).
-struct Shape
-{
-    int length = 0;
-    QByteArray fixed;
-};
-
-Shape replyShape(const QByteArray &req)
-{
-    Shape s;
-    if (req.size() < 4)
-        return s;
-    const quint8 address = at(req, 0);
-    const quint8 function = at(req, 1);
-    // The module's own address frames go to bus address 0; a Modbus function 10 there
-    // would be a longer broadcast, which nobody answers.
-    if (address == kAddressFrameBus) {
-        if (function == Fn::ReadAddress && req.size() == 4)
-            s = {kAddressReportLength, req.left(2)};
-        else if (function == Fn::WriteAddress && req.size() == 5)
-            s = {kAddressChangedLength, req.left(2)};
-        return s;
-    }
-    switch (function) {
-    case Fn::ReadRegisters:
-        if (req.size() == kModbusRequestLength) {
-            const quint16 count = qFromBigEndian<quint16>(req.constData() + 4);
-            if (count > 0 && count <= kMaxReadCount)
-                s = {5 + 2 * count, req.left(2) + char(2 * count)};
-        }
-        break;
-    case Fn::WriteRegister:
-        if (req.size() == kModbusRequestLength)
-            s = {kWriteReplyLength, req}; // the echo
-        break;
-    case Fn::WriteRegisters:
-        if (req.size() >= 9)
-            s = {kWriteReplyLength, req.left(6)};
-        break;
-    default:
-        break;
-    }
-    return s;
 }
 
 enum class Fit
@@ -125,7 +71,7 @@ bool collidedReports(const QByteArray &rx, int pos)
 struct Candidate
 {
     Pairing::Status status;
-    Shape shape;
+    ReplyShape shape;
     int earlier; // -1: this request's
     int from;    // the first place it may begin
 };
@@ -139,7 +85,7 @@ QVector<Candidate> candidatesFor(const QByteArray &request, Pairing::Status norm
     exceptionHead[1] = char(at(request, 1) | Fn::ExceptionBit);
     // The normal reply is tried before the exception at each place.
     return {{normal, replyShape(request), earlier, from},
-            {exception, {kExceptionLength, exceptionHead}, earlier, from}};
+            {exception, {kExceptionReplyLength, exceptionHead}, earlier, from}};
 }
 
 } // namespace

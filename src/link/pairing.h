@@ -46,7 +46,7 @@ struct Pairing
     }
 };
 
-// Well over the longest reply (255 bytes): what is kept of bytes that fit nothing.
+// Well over the longest frame (kMaxFrameLength): what is kept of bytes that fit nothing.
 constexpr int kKeptBytes = 1024;
 
 // Length of the normal reply to a request (CRC included), 0 when the request has no

@@ -1,6 +1,7 @@
 #include "replydecoder.h"
 
 #include "crc16.h"
+#include "device/frameshape.h"
 #include "device/registers.h"
 
 #include <QtEndian>
@@ -9,11 +10,8 @@ namespace quarvex {
 
 namespace {
 
-constexpr int kAddressReportLength = 5;
-constexpr int kAddressChangedLength = 4;
-constexpr int kWriteRegistersReplyLength = 8;
 constexpr quint8 kParameterByteCount = 2 * Reg::ParameterCount; // 0x18
-constexpr int kParameterReplyLength = 5 + kParameterByteCount;
+constexpr int kParameterReplyLength = readReplyLength(kParameterByteCount);
 
 quint8 at(const QByteArray &f, int i)
 {
@@ -49,7 +47,7 @@ ReplyKind classifyReply(const QByteArray &f)
     if (at(f, 0) == kAddressFrameBus && at(f, 1) == Fn::ReadAddress)
         return n == kAddressReportLength ? ReplyKind::AddressReport : ReplyKind::Other;
     if (at(f, 1) == Fn::WriteRegisters) {
-        if (n == kWriteRegistersReplyLength && at(f, 3) == 0x00)
+        if (n == kShortFrameLength && at(f, 3) == 0x00)
             return ReplyKind::LineSpeedChanged;
         // The module's address-change reply is always 00 10 00 7C.
         if (n == kAddressChangedLength && at(f, 0) == kAddressFrameBus)

@@ -1,33 +1,13 @@
 #include "replyframer.h"
 
 #include "crc16.h"
-#include "device/registers.h"
+#include "device/frameshape.h"
 
 #include <array>
 
 namespace quarvex {
 
 namespace {
-
-// The lengths a reply beginning with these bytes can have, 0 for none. The length of
-// a read reply is unknown until its byte count is in.
-std::array<int, 2> replyLengths(const quint8 *b, int avail)
-{
-    if (avail < 2)
-        return {ReplyFramer::kMaxReplyLength, 0};
-    switch (b[1]) {
-    case Fn::ReadAddress:
-        return {b[0] == kAddressFrameBus ? 5 : 0, 0};
-    case Fn::WriteRegisters: // also the address-change reply, 00 10 CRC
-        return {b[0] == kAddressFrameBus ? 4 : 0, 8};
-    case Fn::WriteRegister:
-        return {8, 0};
-    case Fn::ReadRegisters:
-        return {avail > 2 ? 5 + b[2] : ReplyFramer::kMaxReplyLength, 0};
-    default:
-        return {(b[1] & Fn::ExceptionBit) ? 5 : 0, 0};
-    }
-}
 
 // True when the bytes from pos to the end may be the first part of a reply.
 bool replyMayContinue(const char *data, int size, int pos)
@@ -96,7 +76,7 @@ ReplyFramer::Pieces ReplyFramer::flush()
 
 // Cuts out every complete reply and gives the bytes around them back as strays. With
 // keepIncompleteTail, stops at the first byte that may begin a reply still coming in:
-// that is less than kMaxReplyLength from the end, so the buffer stays bounded.
+// that is less than kMaxFrameLength from the end, so the buffer stays bounded.
 ReplyFramer::Pieces ReplyFramer::takeApart(bool keepIncompleteTail)
 {
     Pieces out;

@@ -27,8 +27,6 @@ public:
     static constexpr qint64 kQuietMs = 50;
     // Across a network a reply can come in pieces further apart than on a wire.
     static constexpr qint64 kNetworkQuietMs = 250;
-    // A read reply with 255 data bytes.
-    static constexpr int kMaxReplyLength = 5 + 255;
     // A burst longer than this is taken apart at once, so garbage on the line cannot
     // grow the buffer without end; a reply still coming in at its end is kept.
     static constexpr int kMaxPending = 1024;

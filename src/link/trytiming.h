@@ -1,5 +1,7 @@
 #pragma once
 
+#include "device/frameshape.h"
+
 #include <QtGlobal>
 
 // How long one try of a request waits, from the moment the request is written; pure,
@@ -19,8 +21,6 @@ constexpr int gapMs(quint32 baud)
     return 20 + wireMs(2, baud);
 }
 
-// The longest frame the module sends; a retry waits no longer than this for quiet.
-constexpr int kLongestReply = 256;
 
 struct TryTiming
 {
@@ -53,11 +53,11 @@ constexpr int tryEndMs(const TryTiming &t, int endMs, int nowMs, int missingByte
 }
 
 // A try after a failed one goes out once the line has been quiet for a gap, so it never
-// talks over a reply still under way; but no later than the longest reply after the end.
+// talks over a reply still under way; but no later than the longest frame after the end.
 constexpr int retryAtMs(int endMs, int lastByteMs, quint32 baud)
 {
     return qMin(qMax(endMs, lastByteMs + gapMs(baud)),
-                endMs + wireMs(kLongestReply, baud) + gapMs(baud));
+                endMs + wireMs(kMaxFrameLength, baud) + gapMs(baud));
 }
 
 } // namespace quarvex

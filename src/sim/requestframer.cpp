@@ -1,5 +1,6 @@
 #include "requestframer.h"
 
+#include "device/frameshape.h"
 #include "device/registers.h"
 #include "link/crc16.h"
 
@@ -32,31 +33,14 @@ bool RequestFramer::holdsAt(int length) const
 
 int RequestFramer::completeFrameLength() const
 {
-    if (m_buffer.size() < 4)
+    if (m_buffer.size() < kReadAddressLength)
         return 0;
-    const quint8 address = quint8(m_buffer.at(0));
-    const quint8 function = quint8(m_buffer.at(1));
-
-    if (address == kAddressFrameBus) {
-        if (function == Fn::ReadAddress)
-            return holdsAt(4) ? 4 : 0;
-        // 00 10 is either the write-address frame or a broadcast function 10.
-        if (function == Fn::WriteAddress && holdsAt(5))
-            return 5;
-    }
-    switch (function) {
-    case Fn::ReadRegisters:
-    case Fn::WriteRegister:
-        return holdsAt(8) ? 8 : 0;
-    case Fn::WriteRegisters: {
-        if (m_buffer.size() < 7)
-            return 0;
-        const int n = 9 + quint8(m_buffer.at(6));
-        return holdsAt(n) ? n : 0;
-    }
-    default:
-        return 0;
-    }
+    // 00 10 is either the write-address frame or a broadcast function 10.
+    if (quint8(m_buffer.at(0)) == kAddressFrameBus && quint8(m_buffer.at(1)) == Fn::WriteAddress &&
+        holdsAt(kWriteAddressLength))
+        return kWriteAddressLength;
+    const int n = requestLength(m_buffer.constData(), int(m_buffer.size()));
+    return n > 0 && holdsAt(n) ? n : 0;
 }
 
 } // namespace quarvex::sim

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "device/frameshape.h"
+
 #include <QByteArray>
 #include <QList>
 
@@ -12,7 +14,7 @@ class RequestFramer
 {
 public:
     // Longer than any request; a buffer past this without a frame is noise.
-    static constexpr int kMaxBuffer = 512;
+    static constexpr int kMaxBuffer = 2 * kMaxFrameLength;
 
     QList<QByteArray> feed(const QByteArray &bytes);
     // The silence came: whatever is buffered counts as one frame.

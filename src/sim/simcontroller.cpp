@@ -1,5 +1,7 @@
 #include "simcontroller.h"
 
+#include "link/replydecoder.h"
+
 #include <QRandomGenerator>
 
 #include "link/crc16.h"
@@ -15,11 +17,6 @@ namespace quarvex::sim {
 namespace {
 
 constexpr qint64 kMs = 1'000'000;
-
-QString hex(const QByteArray &bytes)
-{
-    return QString::fromLatin1(bytes.toHex());
-}
 
 QString withNote(const QString &line, const QString &note)
 {
@@ -155,14 +152,14 @@ void SimController::handleFrame(const QByteArray &frame, qint64 endNs)
     const qint64 ready = endNs + m_faults.delayMs * kMs;
     m_schedule.setBaud(port.baud);
     for (const TxPiece &p : pieces)
-        m_schedule.enqueue(p.bytes, ready, withNote(QStringLiteral("tx ") + hex(p.bytes), p.note),
+        m_schedule.enqueue(p.bytes, ready, withNote(QStringLiteral("tx ") + hexText(p.bytes), p.note),
                            p.chunk, p.gapMs * kMs);
     armTxTimer();
 }
 
 QList<TxPiece> SimController::hearFrame(const QByteArray &frame, const PortSettings &port)
 {
-    const QString rx = QStringLiteral("rx ") + hex(frame);
+    const QString rx = QStringLiteral("rx ") + hexText(frame);
     if (!port.valid || !port.eightN1 || !m_line.hears(port.baud)) {
         // A module at another speed or framing would only see noise.
         const QString modules =
@@ -184,7 +181,7 @@ QList<TxPiece> SimController::hearFrame(const QByteArray &frame, const PortSetti
     Outcome o = m_line.hear(frame, port.baud);
     if (!o.reply.isEmpty() && useFault(m_faults.chatter)) {
         printLog(withNote(
-            rx, QStringLiteral("chatter %1 until the next request").arg(hex(o.reply.left(1)))));
+            rx, QStringLiteral("chatter %1 until the next request").arg(hexText(o.reply.left(1)))));
         m_chatterByte = o.reply.at(0);
         m_schedule.setBaud(port.baud);
         m_chatterTimer.start();
@@ -214,7 +211,7 @@ QByteArray SimController::exchange(const QByteArray &frame, qint64 *busyNs)
         const bool whole = reply.isEmpty() && crcHolds(p.bytes);
         if (whole)
             reply = p.bytes;
-        printLog(withNote(QStringLiteral("tx ") + hex(p.bytes),
+        printLog(withNote(QStringLiteral("tx ") + hexText(p.bytes),
                           whole ? p.note : QStringLiteral("dropped by the gateway")));
     }
     return reply;
@@ -259,7 +256,7 @@ void SimController::send(const QByteArray &bytes)
 {
     m_schedule.setBaud(lineSpeed());
     m_schedule.enqueue(
-        bytes, now(), withNote(QStringLiteral("tx ") + hex(bytes), QStringLiteral("sent by hand")));
+        bytes, now(), withNote(QStringLiteral("tx ") + hexText(bytes), QStringLiteral("sent by hand")));
     armTxTimer();
 }
 

@@ -1,6 +1,8 @@
 #include "simmodule.h"
 
 #include "device/fields.h"
+#include "device/frames.h"
+#include "device/frameshape.h"
 #include "link/crc16.h"
 
 #include <QtEndian>
@@ -12,9 +14,6 @@ namespace quarvex::sim {
 
 namespace {
 
-// Modbus limits on one request's register count.
-constexpr quint16 kMaxReadCount = 0x7D;
-constexpr quint16 kMaxWriteCount = 0x7B;
 
 // Callers check the frame's length first.
 quint16 get16(const QByteArray &f, int pos)
@@ -22,18 +21,11 @@ quint16 get16(const QByteArray &f, int pos)
     return qFromBigEndian<quint16>(f.constData() + pos);
 }
 
-void put16(QByteArray &f, quint16 v)
-{
-    char be[2];
-    qToBigEndian(v, be);
-    f.append(be, 2);
-}
-
 // The two words an 8-byte request carries after address and function: first register and
 // count (read), or register and value (write one).
 std::optional<std::pair<quint16, quint16>> twoWords(const QByteArray &req)
 {
-    if (req.size() != 8)
+    if (req.size() != kShortFrameLength)
         return std::nullopt;
     return std::make_pair(get16(req, 2), get16(req, 4));
 }
@@ -57,11 +49,6 @@ bool motorOfParameter(quint16 r, Motor *motor)
     return false;
 }
 
-int motorNumber(Motor m)
-{
-    return m == Motor::One ? 1 : 2;
-}
-
 } // namespace
 
 SimModule::SimModule()
@@ -74,8 +61,8 @@ SimModule::SimModule()
 
 Outcome SimModule::handle(const QByteArray &request)
 {
-    // The shortest frame of either protocol is the 4-byte read-address request.
-    if (request.size() < 4)
+    // The shortest frame of either protocol is the read-address request.
+    if (request.size() < kReadAddressLength)
         return {{}, QStringLiteral("too short")};
     if (!crcHolds(request))
         return {{}, QStringLiteral("bad crc")};
