@@ -39,14 +39,7 @@ constexpr int kProbeTurnaroundMs = 40;
 // Commands, and a probe asked again: the default of -t.
 constexpr int kCommandTurnaroundMs = 1000;
 
-// A network port adds to every try's turnaround its round trip, measured on connecting and
-// doubled for a busy network, and the time a serial device server may hold the line's
-// bytes before it sends them on.
-constexpr int kServerHoldMs = 10;
-constexpr int networkWaitMs(int roundTripMs)
-{
-    return 2 * roundTripMs + kServerHoldMs;
-}
+
 
 // After a late reply the probes wait longer: half as long again as the late one took,
 // at least twice the last wait, never past the ceiling.

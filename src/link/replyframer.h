@@ -25,7 +25,10 @@ public:
     using Pieces = QVector<Piece>;
 
     static constexpr qint64 kQuietMs = 50;
-    // Across a network a reply can come in pieces further apart than on a wire.
+    // Across a network a reply can come in pieces further apart than on a wire: a server
+    // forwards what it has read every so often, whatever the round trip (which the window
+    // adds). Not the command line's wait for a reply to begin (networkWaitMs): the window
+    // waits for the end of a burst it cannot pair with any request.
     static constexpr qint64 kNetworkQuietMs = 250;
     // A burst longer than this is taken apart at once, so garbage on the line cannot
     // grow the buffer without end; a reply still coming in at its end is kept.

@@ -22,6 +22,16 @@ constexpr int gapMs(quint32 baud)
 }
 
 
+// Over a network a try waits longer for its reply to begin: the round trip, doubled for
+// a busy network, and the time a serial device server may hold the line's bytes before it
+// sends them on. (The window, which pairs nothing, waits instead for a quiet gap inside a
+// reply: see ReplyFramer::kNetworkQuietMs.)
+constexpr int kServerHoldMs = 10;
+constexpr int networkWaitMs(int roundTripMs)
+{
+    return 2 * roundTripMs + kServerHoldMs;
+}
+
 struct TryTiming
 {
     int turnaroundMs; // how long the module may take to begin its reply (-t)
