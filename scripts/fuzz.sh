@@ -1,6 +1,6 @@
 #!/bin/bash
-# Fuzzes the reply framer, the decoder and the request/reply pairing for the given
-# number of seconds (default 600).
+# Fuzzes the reply framer, the decoder and the request/reply pairing, then the Telnet and
+# Modbus TCP codecs, for the given number of seconds in all (default 600).
 #   scripts/fuzz.sh [seconds]
 set -eu
 cd "$(dirname "$0")/.."
@@ -10,7 +10,7 @@ scripts/install-deps.sh build fuzz
 build=build-fuzz
 CC=clang CXX=clang++ cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DQUARVEX_FUZZ=ON -DQUARVEX_HARDEN=OFF -DQUARVEX_TESTS=OFF -DQUARVEX_BENCH=OFF >/dev/null
-cmake --build "$build" -j2 --target fuzz_replyframer
+cmake --build "$build" -j2 --target fuzz_replyframer fuzz_netcodecs
 
 corpus=fuzz/corpus
 mkdir -p "$corpus" fuzz/artifacts
@@ -22,5 +22,15 @@ for hex in 0501002001a9c0 04010010007c 080101100000000241c8 0801010600060001a80b
     printf "$(sed 's/../\\x&/g' <<<"$hex")" >"$corpus/seed-$hex"
 done
 
-"$build/fuzz/fuzz_replyframer" "$corpus" -max_total_time="$seconds" \
+"$build/fuzz/fuzz_replyframer" "$corpus" -max_total_time="$((seconds * 2 / 3))" \
+    -artifact_prefix=fuzz/artifacts/ -print_final_stats=1
+
+# Seeds for the codecs: a Telnet negotiation with a speed acknowledgement, and an MBAP
+# reply to the one request, each behind its chunk-length byte.
+netcorpus=fuzz/corpus-net
+mkdir -p "$netcorpus"
+for hex in 05fffb2cfffa2c6500002580fff00102ff ff00010000000701030400002580; do
+    printf "$(sed 's/../\\x&/g' <<<"$hex")" >"$netcorpus/seed-$hex"
+done
+"$build/fuzz/fuzz_netcodecs" "$netcorpus" -max_total_time="$((seconds - seconds * 2 / 3))" \
     -artifact_prefix=fuzz/artifacts/ -print_final_stats=1
