@@ -1,6 +1,6 @@
 // The virtual module's answers: requests as they come off the line, everything it sends
 // back. It ships in the package, so it keeps a guard of its own beside the end-to-end test.
-#include "link/crc16.h"
+#include "replies.h"
 #include "requestframer.h"
 #include "simline.h"
 
@@ -8,15 +8,6 @@
 
 using namespace quarvex;
 using namespace quarvex::sim;
-
-namespace {
-
-QByteArray frame(const QString &hexWithoutCrc)
-{
-    return withCrc(QByteArray::fromHex(hexWithoutCrc.toLatin1()));
-}
-
-} // namespace
 
 class TestSimModule : public QObject
 {
@@ -66,6 +57,11 @@ void TestSimModule::answers_data()
         {"030302 0032"});
     row("write address obeyed by all", {"0010 05", "0503 0005 0001"},
         {"0010+0010", "050302 0000+050302 0000"});
+
+    // Ranges and repeats: 1, 2, 3, and two at 5 (19200).
+    modules = QStringLiteral("1-3,5@19200,5@19200");
+    row("a range answers one by one", {"0203 0005 0001", "0403 0005 0001"}, {"020302 0000"});
+    row("two at one address collide", {"@19200", "0503 0005 0001"}, {"050302 0000+050302 0000"});
 }
 
 void TestSimModule::answers()
@@ -87,7 +83,7 @@ void TestSimModule::answers()
             baud = step.mid(1).toUInt();
             continue;
         }
-        QList<QByteArray> requests = framer.feed(frame(step));
+        QList<QByteArray> requests = framer.feed(frame(qPrintable(step)));
         if (framer.hasPending())
             requests << framer.takeRest(); // the line falls silent
         for (const QByteArray &request : requests)
@@ -96,7 +92,7 @@ void TestSimModule::answers()
     for (const QString &reply : replies) {
         QList<QByteArray> colliding;
         for (const QString &r : reply.split(QLatin1Char('+')))
-            colliding << frame(r);
+            colliding << frame(qPrintable(r));
         expected += collide(colliding);
     }
     QCOMPARE(got.toHex(' '), expected.toHex(' '));
@@ -105,24 +101,33 @@ void TestSimModule::answers()
 void TestSimModule::collisions_data()
 {
     QTest::addColumn<QStringList>("replies"); // without their CRC
+    QTest::addColumn<QList<int>>("starts");   // byte times after the first
     QTest::addColumn<QByteArray>("wire");
-    QTest::newRow("none") << QStringList{} << QByteArray();
-    QTest::newRow("one, unchanged") << QStringList{"002003"} << QByteArray("0020032801");
-    QTest::newRow("two, ANDed") << QStringList{"002003", "002007"} << QByteArray("0020032800");
+    QTest::newRow("none") << QStringList{} << QList<int>{} << QByteArray();
+    QTest::newRow("one, unchanged")
+        << QStringList{"002003"} << QList<int>{} << QByteArray("0020032801");
+    QTest::newRow("two, ANDed") << QStringList{"002003", "002007"} << QList<int>{}
+                                << QByteArray("0020032800");
     QTest::newRow("longer one's tail")
-        << QStringList{"002003", "010302 0032"} << QByteArray("00000200003991");
+        << QStringList{"002003", "010302 0032"} << QList<int>{} << QByteArray("00000200003991");
     // Equal replies would pass whole; one bit of the CRC gives them away.
-    QTest::newRow("two equal") << QStringList{"0010", "0010"} << QByteArray("0010007d");
+    QTest::newRow("two equal") << QStringList{"0010", "0010"} << QList<int>{}
+                               << QByteArray("0010007d");
+    QTest::newRow("the second a byte late")
+        << QStringList{"002003", "002007"} << QList<int>{0, 1} << QByteArray("0000000001c2");
+    QTest::newRow("three, staggered") << QStringList{"002003", "002007", "00200c"}
+                                      << QList<int>{0, 2, 5} << QByteArray("002000200100000c6805");
 }
 
 void TestSimModule::collisions()
 {
     QFETCH(QStringList, replies);
+    QFETCH(QList<int>, starts);
     QFETCH(QByteArray, wire);
     QList<QByteArray> frames;
     for (const QString &r : replies)
-        frames << frame(r);
-    const QByteArray got = collide(frames);
+        frames << frame(qPrintable(r));
+    const QByteArray got = collide(frames, starts);
     QCOMPARE(got.toHex(), wire);
     QCOMPARE(crcHolds(got), replies.size() == 1);
 }

@@ -53,6 +53,7 @@ QString Faults::describe() const
     mode("badcrc", badCrc);
     mode("silent", silent);
     mode("chatter", chatter);
+    mode("keepaddress", keepAddress);
     if (noiseBytes > 0)
         parts << QStringLiteral("noise=%1").arg(noiseBytes);
     if (delayMs > 0)

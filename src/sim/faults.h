@@ -25,6 +25,8 @@ struct Faults
     // Instead of the reply, its first byte over and over until the next request: a
     // transmitter stuck on, a line that never falls quiet.
     FaultMode chatter = FaultMode::Off;
+    // An address write acknowledged as usual while the module keeps its address.
+    FaultMode keepAddress = FaultMode::Off;
     int noiseBytes = 0;  // 0xFF bytes ahead of every reply
     int delayMs = 0;     // turnaround after the request's last byte
     int unplugAfter = 0; // the n-th request pulls the plug, 0 = never

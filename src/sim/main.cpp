@@ -58,9 +58,12 @@ constexpr OptionCommand kOptions[] = {
     {"address", "a", "Bus address, 1-254 (factory 1).", "address %1"},
     {"baud", "b", "Line speed in bit/s (factory 9600).", "speed %1"},
     {"modules", "list",
-     "Several modules on one line instead of one: addresses, each at its own line speed or "
-     "at --baud (3,7,12@19200).",
+     "Several modules on one line instead of one: addresses or ranges, each at its own line "
+     "speed or at --baud (3,7,12@19200, 1-50, 5,5,7).",
      "modules %1"},
+    {"stagger", "n",
+     "Colliding replies start <n> byte times apart (0-3; default: a random 0-3 each time).",
+     "stagger %1"},
     {"split", "n[:gapms]", "Send replies in pieces of <n> bytes, <gapms> apart (default 20).",
      "split %1"},
     {"double", nullptr, "Send every reply twice, back to back.", "double on"},
@@ -176,6 +179,8 @@ int main(int argc, char *argv[])
     quarvex::sim::SimController sim;
     sim.setFace(std::move(face));
     quarvex::sim::SimConsole console(sim);
+    // Two modules never start a reply at quite the same time.
+    sim.line().setStagger(-1);
     for (int i = 0; i < options.size(); ++i) {
         if (!parser.isSet(options[i]))
             continue;

@@ -56,8 +56,14 @@ const SimConsole::Command SimConsole::kCommands[] = {
      "modules ADDR[@SPEED],... (ADDR 1-254, SPEED one of the nine)", &SimConsole::modules},
     {"split", "split N [GAPMS] | split off", "replies in pieces of N bytes, GAPMS apart (20)",
      "split N [GAPMS] | split off", &SimConsole::split},
-    {"double|stray|badcrc|silent|chatter", "double|stray|badcrc|silent|chatter on|off|once",
-     nullptr, "double|stray|badcrc|silent|chatter on|off|once", &SimConsole::faultMode},
+    {"double|stray|badcrc|silent|chatter|keepaddress",
+     "double|stray|badcrc|silent|chatter|keepaddress on|off|once", nullptr,
+     "double|stray|badcrc|silent|chatter|keepaddress on|off|once", &SimConsole::faultMode},
+    {"stagger", "stagger N | stagger random",
+     "colliding replies start N byte times apart (0-3), or a random 0-3",
+     "stagger 0-3 | stagger random", &SimConsole::stagger},
+    {"swap", "swap [MS]", "the module off the line for MS (1000), then a factory-fresh one",
+     "swap [MS]", &SimConsole::swap},
     {"noise", "noise N", "N 0xff bytes ahead of every reply (0 none)", "noise N",
      &SimConsole::noise},
     {"delay", "delay MS", "turnaround before each reply", "delay MS", &SimConsole::delay},
@@ -119,8 +125,8 @@ QString SimConsole::helpText()
                        : QStringLiteral("  %1\n").arg(QLatin1String(c.synopsis));
     }
     return text +
-           QStringLiteral("  #N COMMAND                  status, restart, alarm, set, address or "
-                          "speed of module N\n");
+           QStringLiteral("  #N COMMAND                  status, restart, alarm, set, address, "
+                          "speed or swap of module N\n");
 }
 
 SimModule &SimConsole::module()
@@ -233,11 +239,12 @@ bool SimConsole::faultMode(const QStringList &w, QString *)
     if (w.size() != 2 || !parseFaultMode(w[1], &mode))
         return false;
     Faults &f = m_sim.faults();
-    FaultMode &target = w[0] == QLatin1String("double")    ? f.doubled
-                        : w[0] == QLatin1String("stray")   ? f.stray
-                        : w[0] == QLatin1String("badcrc")  ? f.badCrc
-                        : w[0] == QLatin1String("chatter") ? f.chatter
-                                                           : f.silent;
+    FaultMode &target = w[0] == QLatin1String("double")        ? f.doubled
+                        : w[0] == QLatin1String("stray")       ? f.stray
+                        : w[0] == QLatin1String("badcrc")      ? f.badCrc
+                        : w[0] == QLatin1String("chatter")     ? f.chatter
+                        : w[0] == QLatin1String("keepaddress") ? f.keepAddress
+                                                               : f.silent;
     target = mode;
     return true;
 }
@@ -283,6 +290,24 @@ bool SimConsole::send(const QStringList &w, QString *error)
         return false;
     }
     m_sim.send(bytes);
+    return true;
+}
+
+bool SimConsole::stagger(const QStringList &w, QString *)
+{
+    uint n = 0;
+    if (w.size() != 2 || (w[1] != QLatin1String("random") && !parseNumber(w[1], 3, &n)))
+        return false;
+    m_sim.line().setStagger(w[1] == QLatin1String("random") ? -1 : int(n));
+    return true;
+}
+
+bool SimConsole::swap(const QStringList &w, QString *)
+{
+    uint ms = 1000;
+    if (w.size() > 2 || (w.size() == 2 && !parseNumber(w[1], 600000, &ms)))
+        return false;
+    m_sim.swap(m_selected, int(ms));
     return true;
 }
 

@@ -52,6 +52,8 @@ private:
     bool unplugAfter(const QStringList &w, QString *error);
     bool send(const QStringList &w, QString *error);
     bool flood(const QStringList &w, QString *error);
+    bool stagger(const QStringList &w, QString *error);
+    bool swap(const QStringList &w, QString *error);
     bool unplug(const QStringList &w, QString *error);
     bool plug(const QStringList &w, QString *error);
     bool help(const QStringList &w, QString *error);

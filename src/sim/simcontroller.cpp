@@ -1,5 +1,6 @@
 #include "simcontroller.h"
 
+#include "device/frameshape.h"
 #include "link/replydecoder.h"
 
 #include <QRandomGenerator>
@@ -54,6 +55,17 @@ SimController::SimController(QObject *parent) : QObject(parent)
             b = char(QRandomGenerator::global()->bounded(256));
         if (m_link)
             m_link->write(bytes);
+    });
+}
+
+void SimController::swap(int module, int ms)
+{
+    m_line.setPresent(module, false);
+    printLog(QStringLiteral("sim: module #%1 off the line").arg(module + 1));
+    QTimer::singleShot(ms, this, [this, module] {
+        m_line.module(module) = SimModule();
+        m_line.setPresent(module, true);
+        printLog(QStringLiteral("sim: module #%1 swapped for a factory-fresh one").arg(module + 1));
     });
 }
 
@@ -152,8 +164,9 @@ void SimController::handleFrame(const QByteArray &frame, qint64 endNs)
     const qint64 ready = endNs + m_faults.delayMs * kMs;
     m_schedule.setBaud(port.baud);
     for (const TxPiece &p : pieces)
-        m_schedule.enqueue(p.bytes, ready, withNote(QStringLiteral("tx ") + hexText(p.bytes), p.note),
-                           p.chunk, p.gapMs * kMs);
+        m_schedule.enqueue(p.bytes, ready,
+                           withNote(QStringLiteral("tx ") + hexText(p.bytes), p.note), p.chunk,
+                           p.gapMs * kMs);
     armTxTimer();
 }
 
@@ -178,7 +191,18 @@ QList<TxPiece> SimController::hearFrame(const QByteArray &frame, const PortSetti
     }
 
     m_chatterTimer.stop();
+    // An address write the modules acknowledge and then forget.
+    const bool keepAddress =
+        frame.size() == kWriteAddressLength && quint8(frame.at(0)) == kAddressFrameBus &&
+        quint8(frame.at(1)) == Fn::WriteAddress && useFault(m_faults.keepAddress);
+    QVector<quint8> addresses;
+    for (int i = 0; keepAddress && i < m_line.count(); ++i)
+        addresses << m_line.module(i).address();
     Outcome o = m_line.hear(frame, port.baud);
+    for (int i = 0; i < addresses.size(); ++i)
+        m_line.module(i).setAddress(addresses.at(i));
+    if (keepAddress)
+        o.note += QStringLiteral(", address kept");
     if (!o.reply.isEmpty() && useFault(m_faults.chatter)) {
         printLog(withNote(
             rx, QStringLiteral("chatter %1 until the next request").arg(hexText(o.reply.left(1)))));
@@ -256,7 +280,8 @@ void SimController::send(const QByteArray &bytes)
 {
     m_schedule.setBaud(lineSpeed());
     m_schedule.enqueue(
-        bytes, now(), withNote(QStringLiteral("tx ") + hexText(bytes), QStringLiteral("sent by hand")));
+        bytes, now(),
+        withNote(QStringLiteral("tx ") + hexText(bytes), QStringLiteral("sent by hand")));
     armTxTimer();
 }
 

@@ -50,6 +50,9 @@ public:
     // Random bytes on the line, this many a second, unlogged and unpaced: a garbage-sending
     // server or a line full of noise; 0 stops them.
     void flood(int bytesPerSecond);
+    // Module i off the line for ms, then a factory-fresh one in its place, as a technician
+    // swaps modules on a bench line.
+    void swap(int module, int ms);
 
 private:
     void onReceived(const QByteArray &bytes);

@@ -14,7 +14,6 @@ namespace quarvex::sim {
 
 namespace {
 
-
 // Callers check the frame's length first.
 quint16 get16(const QByteArray &f, int pos)
 {
