@@ -1,0 +1,396 @@
+#include "plan.h"
+
+#include "invocation.h"
+
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSaveFile>
+
+namespace quarvex::cli {
+
+namespace {
+
+struct Record
+{
+    int line;
+    QStringList cells;
+};
+
+// The line of the first byte that is no UTF-8, 0 when all are.
+int firstBadUtf8Line(const QByteArray &bytes)
+{
+    int line = 1;
+    for (int i = 0; i < bytes.size(); ++i) {
+        const quint8 b = quint8(bytes.at(i));
+        if (b == '\n')
+            ++line;
+        const int more = b < 0x80             ? 0
+                         : (b & 0xE0) == 0xC0 ? 1
+                         : (b & 0xF0) == 0xE0 ? 2
+                         : (b & 0xF8) == 0xF0 ? 3
+                                              : -1;
+        if (more < 0 || (more == 1 && b < 0xC2))
+            return line;
+        for (int k = 1; k <= more; ++k)
+            if (i + k >= bytes.size() || (quint8(bytes.at(i + k)) & 0xC0) != 0x80)
+                return line;
+        i += more;
+    }
+    return 0;
+}
+
+// The separator a spreadsheet chose: the one the header row uses more, outside quotes.
+QChar separatorOf(const QString &text)
+{
+    int commas = 0, semicolons = 0;
+    bool quoted = false;
+    for (const QChar c : text) {
+        if (c == QLatin1Char('\n') && !quoted)
+            break;
+        if (c == QLatin1Char('"'))
+            quoted = !quoted;
+        else if (!quoted && c == QLatin1Char(','))
+            ++commas;
+        else if (!quoted && c == QLatin1Char(';'))
+            ++semicolons;
+    }
+    return semicolons > commas ? QLatin1Char(';') : QLatin1Char(',');
+}
+
+// Records as a spreadsheet writes them: cells may be quoted, with the separator, doubled
+// quotes and line breaks inside. Comment lines (#) and blank records are left out.
+QVector<Record> records(const QString &text, QChar separator)
+{
+    QVector<Record> out;
+    Record r{1, {QString()}};
+    int line = 1;
+    bool quoted = false, atStart = true, comment = false;
+    const auto endRecord = [&] {
+        bool blank = true;
+        for (QString &cell : r.cells) {
+            cell = cell.trimmed();
+            blank = blank && cell.isEmpty();
+        }
+        if (!comment && !blank)
+            out.append(r);
+        r = {line, {QString()}};
+        atStart = true;
+        comment = false;
+    };
+    for (int i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c == QLatin1Char('\n'))
+            ++line;
+        if (comment) {
+            if (c == QLatin1Char('\n'))
+                endRecord();
+            continue;
+        }
+        if (atStart && c == QLatin1Char('#')) {
+            comment = true;
+            continue;
+        }
+        if (c != QLatin1Char(' ') && c != QLatin1Char('\t'))
+            atStart = false;
+        if (quoted) {
+            if (c == QLatin1Char('"') && i + 1 < text.size() && text.at(i + 1) == QLatin1Char('"'))
+                r.cells.last() += text.at(++i);
+            else if (c == QLatin1Char('"'))
+                quoted = false;
+            else
+                r.cells.last() += c;
+        } else if (c == QLatin1Char('"')) {
+            quoted = true;
+        } else if (c == separator) {
+            r.cells.append(QString());
+        } else if (c == QLatin1Char('\n')) {
+            endRecord();
+        } else if (c != QLatin1Char('\r')) {
+            r.cells.last() += c;
+        }
+    }
+    endRecord();
+    return out;
+}
+
+enum class Column
+{
+    Address,
+    LineSpeed,
+    Pwm1,
+    Pwm2,
+    Label,
+};
+
+struct ColumnName
+{
+    const char *name;
+    Column column;
+};
+
+constexpr ColumnName kColumns[] = {
+    {"address", Column::Address}, {"line_speed", Column::LineSpeed}, {"pwm1", Column::Pwm1},
+    {"pwm2", Column::Pwm2},       {"label", Column::Label},
+};
+
+// One place for a row's values, from CSV and JSON alike.
+class RowReader
+{
+public:
+    RowReader(const QString &file, Plan *plan) : m_file(file), m_plan(plan) {}
+
+    void error(int line, const QString &why)
+    {
+        m_plan->errors << QStringLiteral("%1:%2: %3").arg(m_file).arg(line).arg(why);
+    }
+
+    // A value for a field, or nothing when empty (left as it is) or refused (told).
+    std::optional<quint32> value(int line, Field field, const QString &text, bool *ok)
+    {
+        if (text.isEmpty())
+            return std::nullopt;
+        QString why;
+        const auto v = fieldValue(field, text, &why);
+        if (!v) {
+            error(line, why);
+            *ok = false;
+        }
+        return v;
+    }
+
+    void add(PlanRow row)
+    {
+        for (const PlanRow &other : std::as_const(m_plan->rows)) {
+            if (other.address == row.address) {
+                error(row.line, Cli::tr("bus address %1 is on line %2 already")
+                                    .arg(row.address)
+                                    .arg(other.line));
+                return;
+            }
+        }
+        row.row = int(m_plan->rows.size()) + 1;
+        m_plan->rows.append(row);
+    }
+
+private:
+    QString m_file;
+    Plan *m_plan;
+};
+
+void parseCsv(const QString &text, RowReader &reader)
+{
+    const QVector<Record> all = records(text, separatorOf(text));
+    if (all.isEmpty()) {
+        reader.error(1, Cli::tr("no header row"));
+        return;
+    }
+    const Record &header = all.first();
+    QVector<Column> columns;
+    bool headerOk = true;
+    for (const QString &cell : header.cells) {
+        const QString name = cell.toLower();
+        const auto known =
+            std::find_if(std::begin(kColumns), std::end(kColumns),
+                         [&](const ColumnName &c) { return name == QLatin1String(c.name); });
+        if (known == std::end(kColumns)) {
+            reader.error(header.line, Cli::tr("unknown column \"%1\" (the columns are address, "
+                                              "line_speed, pwm1, pwm2, label)")
+                                          .arg(cell));
+            headerOk = false;
+        } else if (columns.contains(known->column)) {
+            reader.error(header.line, Cli::tr("column \"%1\" twice").arg(cell));
+            headerOk = false;
+        } else {
+            columns << known->column;
+        }
+    }
+    if (headerOk && !columns.contains(Column::Address)) {
+        reader.error(header.line, Cli::tr("no address column"));
+        headerOk = false;
+    }
+    if (!headerOk)
+        return;
+    for (int i = 1; i < all.size(); ++i) {
+        const Record &r = all.at(i);
+        if (r.cells.size() > columns.size()) {
+            reader.error(r.line, Cli::tr("%1 cells, but the header names %2")
+                                     .arg(r.cells.size())
+                                     .arg(columns.size()));
+            continue;
+        }
+        PlanRow row;
+        row.line = r.line;
+        bool ok = true;
+        for (int c = 0; c < r.cells.size(); ++c) {
+            const QString &cell = r.cells.at(c);
+            switch (columns.at(c)) {
+            case Column::Address:
+                if (cell.isEmpty()) {
+                    reader.error(r.line, Cli::tr("no bus address"));
+                    ok = false;
+                } else if (const auto a = reader.value(r.line, Field::Address, cell, &ok)) {
+                    row.address = quint8(*a);
+                }
+                break;
+            case Column::LineSpeed:
+                row.lineSpeed = reader.value(r.line, Field::LineSpeed, cell, &ok);
+                break;
+            case Column::Pwm1:
+                row.pwm1 = reader.value(r.line, Field::Frequency, cell, &ok);
+                break;
+            case Column::Pwm2:
+                row.pwm2 = reader.value(r.line, Field::Frequency, cell, &ok);
+                break;
+            case Column::Label:
+                row.label = cell;
+                break;
+            }
+        }
+        if (ok && row.address == 0) {
+            reader.error(r.line, Cli::tr("no bus address"));
+            ok = false;
+        }
+        if (ok)
+            reader.add(row);
+    }
+}
+
+// What `read --json` prints: the module's own settings, as a plan of one row.
+void parseJson(const QByteArray &bytes, RowReader &reader)
+{
+    QJsonParseError e{};
+    const QJsonObject o = QJsonDocument::fromJson(bytes, &e).object();
+    if (e.error != QJsonParseError::NoError || o.isEmpty()) {
+        const int line = int(bytes.left(e.offset).count('\n')) + 1;
+        reader.error(line, Cli::tr("not JSON as read --json prints it: %1").arg(e.errorString()));
+        return;
+    }
+    PlanRow row;
+    row.line = 1;
+    bool ok = true;
+    const auto number = [&o](const QString &key, const QString &inner = QString()) {
+        const QJsonValue v = inner.isEmpty() ? o.value(key) : o.value(key).toObject().value(inner);
+        return v.isDouble() ? QString::number(qint64(v.toDouble())) : v.toString();
+    };
+    if (const auto a = reader.value(1, Field::Address, number(QStringLiteral("address")), &ok))
+        row.address = quint8(*a);
+    row.lineSpeed =
+        reader.value(1, Field::LineSpeed, number(QStringLiteral("stored_line_speed")), &ok);
+    row.pwm1 = reader.value(1, Field::Frequency,
+                            number(QStringLiteral("motor1"), QStringLiteral("pwm_frequency")), &ok);
+    row.pwm2 = reader.value(1, Field::Frequency,
+                            number(QStringLiteral("motor2"), QStringLiteral("pwm_frequency")), &ok);
+    if (ok && row.address == 0) {
+        reader.error(1, Cli::tr("no bus address"));
+        ok = false;
+    }
+    if (ok)
+        reader.add(row);
+}
+
+QString csvCell(const QString &text)
+{
+    if (!text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('"')) &&
+        !text.contains(QLatin1Char('\n')) && !text.contains(QLatin1Char(';')))
+        return text;
+    return QLatin1Char('"') + QString(text).replace(QLatin1String("\""), QLatin1String("\"\"")) +
+           QLatin1Char('"');
+}
+
+constexpr int kResultColumns = 9;
+
+} // namespace
+
+Plan parsePlan(const QByteArray &bytes, const QString &fileName)
+{
+    Plan plan;
+    RowReader reader(fileName, &plan);
+    if (const int line = firstBadUtf8Line(bytes)) {
+        reader.error(line, Cli::tr("not UTF-8 text"));
+        return plan;
+    }
+    QByteArray body = bytes;
+    if (body.startsWith("\xEF\xBB\xBF"))
+        body.remove(0, 3);
+    if (body.trimmed().startsWith('{'))
+        parseJson(body, reader);
+    else
+        parseCsv(QString::fromUtf8(body), reader);
+    if (plan.errors.isEmpty() && plan.rows.isEmpty())
+        reader.error(1, Cli::tr("no rows"));
+    if (!plan.errors.isEmpty())
+        plan.rows.clear();
+    return plan;
+}
+
+QString resultsHeader()
+{
+    return QStringLiteral("time,row,label,address_found,line_speed_found,address_set,"
+                          "line_speed_set,outcome,reason");
+}
+
+QString resultsLine(const RowResult &r)
+{
+    const auto n = [](qint64 v) {
+        return v ? QString::number(v) : QString();
+    };
+    return QStringList{r.time.toString(Qt::ISODateWithMs),
+                       QString::number(r.row),
+                       csvCell(r.label),
+                       n(r.foundAddress),
+                       n(r.foundSpeed),
+                       n(r.setAddress),
+                       n(r.setSpeed),
+                       r.done ? QStringLiteral("done") : QStringLiteral("failed"),
+                       csvCell(r.reason)}
+        .join(QLatin1Char(','));
+}
+
+QSet<int> rowsWithResults(const QByteArray &resultsFile)
+{
+    QSet<int> rows;
+    const QVector<Record> all = records(QString::fromUtf8(resultsFile), QLatin1Char(','));
+    for (int i = 1; i < all.size(); ++i) {
+        const QStringList &cells = all.at(i).cells;
+        bool ok = false;
+        const int row = cells.value(1).toInt(&ok);
+        const QString outcome = cells.value(7);
+        if (ok && cells.size() == kResultColumns &&
+            (outcome == QLatin1String("done") || outcome == QLatin1String("failed")))
+            rows.insert(row);
+    }
+    return rows;
+}
+
+QVector<int> doneAddresses(const QByteArray &resultsFile)
+{
+    QVector<int> addresses;
+    const QVector<Record> all = records(QString::fromUtf8(resultsFile), QLatin1Char(','));
+    for (int i = 1; i < all.size(); ++i) {
+        const QStringList &cells = all.at(i).cells;
+        if (cells.size() == kResultColumns && cells.at(7) == QLatin1String("done"))
+            addresses << cells.at(5).toInt();
+    }
+    return addresses;
+}
+
+bool appendResult(const QString &path, const RowResult &result, QString *error)
+{
+    QByteArray content;
+    QFile old(path);
+    if (old.open(QIODevice::ReadOnly))
+        content = old.readAll();
+    if (content.isEmpty())
+        content = resultsHeader().toUtf8() + '\n';
+    else if (!content.endsWith('\n'))
+        content += '\n';
+    content += resultsLine(result).toUtf8() + '\n';
+    QSaveFile file(path);
+    if (file.open(QIODevice::WriteOnly) && file.write(content) == content.size() && file.commit())
+        return true;
+    *error = file.errorString();
+    return false;
+}
+
+} // namespace quarvex::cli
