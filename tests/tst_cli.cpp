@@ -6,6 +6,7 @@
 #include <QJsonObject>
 #include <QSerialPort>
 #include <QTcpSocket>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include <functional>
@@ -110,6 +111,8 @@ private slots:
     void outcomes();
     void sharedLineVerdicts_data();
     void sharedLineVerdicts();
+    void applyAPlan();
+    void commissionABenchLine();
     void reportedAddressRefused();
     void networkFailures_data();
     void networkFailures();
@@ -392,6 +395,108 @@ void tst_Cli::sharedLineVerdicts()
     QVERIFY2(QString::fromUtf8(r.out).contains(QRegularExpression(output)), r.out.constData());
     QVERIFY2(r.err.contains(message), qPrintable(r.err));
     QCOMPARE(r.status, status);
+}
+
+// A plan's rows in a temporary folder; the results file is written beside it.
+struct PlanFile
+{
+    QTemporaryDir dir;
+    QString path, results;
+    explicit PlanFile(const QByteArray &csv)
+        : path(dir.filePath(QStringLiteral("line.csv"))),
+          results(dir.filePath(QStringLiteral("line.results.csv")))
+    {
+        QFile f(path);
+        if (f.open(QIODevice::WriteOnly))
+            f.write(csv);
+    }
+    QStringList resultRows() const
+    {
+        QFile f(results);
+        QStringList rows;
+        if (f.open(QIODevice::ReadOnly))
+            for (const QByteArray &line : f.readAll().split('\n').mid(1))
+                if (!line.isEmpty())
+                    rows << QString::fromUtf8(line.mid(line.indexOf(',') + 1));
+        return rows;
+    }
+};
+
+// Three modules on a shared line: one set as planned, one refused while its alarm stands,
+// one that is not there. The others go on; the run ends with its own status.
+void tst_Cli::applyAPlan()
+{
+    SimProcess sim({QStringLiteral("--modules"), QStringLiteral("1-3")});
+    sim.command("#2 alarm 1");
+    QTRY_VERIFY(sim.status().value(QStringLiteral("faults")).size() > 0);
+    PlanFile plan("address;pwm1;line_speed;label\n1;5000;19200;pump 1\n2;4000;;\n7;4000;;gone\n");
+    const QStringList port{QStringLiteral("-p"), sim.path()};
+    const Result dry =
+        ctl(port + QStringList{QStringLiteral("apply"), plan.path, QStringLiteral("--dry-run")});
+    QVERIFY2(dry.out.startsWith("row 1 'pump 1' address 1: PWM 1 10000 → 5000 Hz; line speed "
+                                "9600 → 19200, after a restart\n"),
+             dry.out.constData());
+    QVERIFY(!QFile::exists(plan.results));
+    QCOMPARE(sim.reg(0x03), 0x2710); // nothing written
+    const Result r = ctl(port + QStringList{QStringLiteral("apply"), plan.path});
+    QCOMPARE(r.status, 7);
+    QCOMPARE(sim.reg(0x03), 5000);
+    const QStringList rows = plan.resultRows();
+    QCOMPARE(rows.size(), 3);
+    QVERIFY2(rows.at(0).startsWith(QLatin1String("1,pump 1,1,9600,1,19200,done")),
+             qPrintable(rows.at(0)));
+    QVERIFY2(rows.at(1).contains(QLatin1String(",failed,the over-current alarm of motor 1 stands")),
+             qPrintable(rows.at(1)));
+    QVERIFY2(rows.at(2).startsWith(QLatin1String("3,gone,,,,,failed,no module answers")),
+             qPrintable(rows.at(2)));
+}
+
+// Modules one after the other on the bench line, swapped for factory-fresh ones; Ctrl+C in
+// the middle, and a second run goes on with the first row without a result.
+void tst_Cli::commissionABenchLine()
+{
+    SimProcess sim;
+    PlanFile plan("address,line_speed,pwm1,label\n11,19200,5000,pump 1\n12,,,pump 2\n13,,,\n");
+    const QStringList args{QStringLiteral("-p"), sim.path(), QStringLiteral("commission"),
+                           plan.path};
+    const auto swapAfter = [&](int rows) {
+        QVERIFY(QTest::qWaitFor([&] { return plan.resultRows().size() >= rows; }, 20000));
+        sim.command("swap 100");
+    };
+    const Result first = ctl(args, "C.UTF-8", [&](QProcess &p) {
+        swapAfter(1);
+        QVERIFY(QTest::qWaitFor([&] { return plan.resultRows().size() >= 2; }, 20000));
+#ifdef Q_OS_UNIX
+        ::kill(pid_t(p.processId()), SIGINT);
+#endif
+    });
+    QCOMPARE(first.status, 130);
+    QVERIFY2(first.out.startsWith("row 1 'pump 1' done: address 11 — label it, connect the next "
+                                  "module\nrow 2 'pump 2' done: address 12"),
+             first.out.constData());
+    sim.command("swap 100");
+    const Result second = ctl(args);
+    QCOMPARE(second.status, 0);
+    QCOMPARE(second.out,
+             QByteArray("row 3 done: address 13 — label it, connect the next module\n"));
+    const QStringList rows = plan.resultRows();
+    QCOMPARE(rows.size(), 3);
+    QVERIFY2(rows.at(0).startsWith(QLatin1String("1,pump 1,1,9600,11,19200,done")),
+             qPrintable(rows.at(0)));
+    QCOMPARE(sim.reg(0x01), 9600); // the last row asks for no other line speed
+
+    // Killed in the middle of a row: the results file keeps whole rows only.
+    sim.command("swap 100");
+    PlanFile more("address,pwm1\n21,2000\n22,\n");
+    sim.command("delay 200");
+    ctl({QStringLiteral("-p"), sim.path(), QStringLiteral("commission"), more.path}, "C.UTF-8",
+        [&](QProcess &p) {
+            QVERIFY(sim.waitForReceived(quarvex::withCrc(QByteArray::fromHex("001015"))));
+#ifdef Q_OS_UNIX
+            ::kill(pid_t(p.processId()), SIGKILL);
+#endif
+        });
+    QCOMPARE(more.resultRows(), QStringList());
 }
 
 void tst_Cli::reportedAddressRefused()

@@ -1,5 +1,7 @@
 #include "commandtable.h"
 
+#include "applycommand.h"
+#include "commissioncommand.h"
 #include "findcommand.h"
 #include "modulecommands.h"
 #include "scancommand.h"
@@ -72,6 +74,14 @@ template <Field field> bool oneValue(const QStringList &words, Invocation &inv, 
     const auto v = fieldValue(field, words[0], error);
     inv.value = v.value_or(0);
     return v.has_value();
+}
+
+bool planWords(const QStringList &words, Invocation &inv, QString *)
+{
+    if (words.size() != 1)
+        return false;
+    inv.plan = words.first();
+    return true;
 }
 
 bool sendWords(const QStringList &words, Invocation &inv, QString *error)
@@ -149,6 +159,17 @@ const CommandSpec kCommands[] = {
                        "whose replies were damaged. Ctrl+C lists what was found so far"),
      "quarvexctl -p ttyUSB0 scan --to 32", kPort | CommandSpec::SeveralPorts, noWords,
      make<ScanCommand>},
+    {"commission", Verb::Commission, "commission PLAN [--all-speeds]",
+     QT_TRANSLATE_NOOP("Cli", "one module at a time on the bench line: set each to the next row "
+                              "of the plan (CSV: address, line_speed, pwm1, pwm2, label) without "
+                              "a result, read it back, record it in PLAN.results.csv, then wait "
+                              "for the next module"),
+     "quarvexctl -p ttyUSB0 commission line3.csv", kPort, planWords, make<CommissionCommand>},
+    {"apply", Verb::Apply, "apply PLAN [--dry-run]",
+     QT_TRANSLATE_NOOP("Cli", "modules already at their addresses: set each as its row says, "
+                              "writing only what differs, and read it back; --dry-run only reads "
+                              "and tells what would change"),
+     "quarvexctl -p ttyUSB0 apply line3.csv --dry-run", kPort, planWords, make<ApplyCommand>},
 };
 
 } // namespace

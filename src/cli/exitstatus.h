@@ -14,6 +14,7 @@ enum class ExitStatus
     Exception = 4,     // the module refused with a Modbus exception
     NothingFound = 5,  // find, scan
     NotApplied = 6,    // the module would ignore it, or answers at another address
+    RowsFailed = 7,    // commission, apply: some rows of the plan failed
     Interrupted = 130, // 128 + SIGINT (Ctrl+C)
     Terminated = 143,  // 128 + SIGTERM (Ctrl+Break on Windows)
 };
@@ -44,6 +45,9 @@ inline constexpr ExitStatusMeaning kExitStatuses[] = {
     {ExitStatus::NotApplied,
      QT_TRANSLATE_NOOP("Cli", "not applied: a motor's over-current alarm stands, or the module "
                               "answers at another address than -a or than it was given")},
+    {ExitStatus::RowsFailed,
+     QT_TRANSLATE_NOOP("Cli", "commission or apply: some rows of the plan failed (the results "
+                              "file says why); the others were done")},
     {ExitStatus::Interrupted,
      QT_TRANSLATE_NOOP("Cli", "interrupted by Ctrl+C (scan lists what it found so far)")},
 #ifdef Q_OS_WIN

@@ -101,9 +101,11 @@ const OptionSpec kOptions[] = {
     {nullptr, "from", "N", QT_TRANSLATE_NOOP("Cli", "scan: first bus address (default 1)")},
     {nullptr, "to", "N", QT_TRANSLATE_NOOP("Cli", "scan: last bus address (default 254)")},
     {nullptr, "all-speeds", nullptr,
-     QT_TRANSLATE_NOOP("Cli", "scan: at each of the nine line speeds")},
+     QT_TRANSLATE_NOOP("Cli", "scan, commission: at each of the nine line speeds")},
     {nullptr, "force", nullptr,
      QT_TRANSLATE_NOOP("Cli", "set-address: skip the check for several modules on the line")},
+    {nullptr, "dry-run", nullptr,
+     QT_TRANSLATE_NOOP("Cli", "apply: read only, and tell what would change")},
     {"h", "help", nullptr, QT_TRANSLATE_NOOP("Cli", "this help; COMMAND --help for one command")},
     {nullptr, "version", nullptr, QT_TRANSLATE_NOOP("Cli", "the version")},
 };
@@ -149,6 +151,7 @@ bool readOptions(const QCommandLineParser &parser, const QString &envPort, const
     inv.verbose = isSet("verbose");
     inv.allSpeeds = isSet("all-speeds");
     inv.force = isSet("force");
+    inv.dryRun = isSet("dry-run");
     if (isSet("baud")) {
         const auto v = fieldValue(Field::LineSpeed, value("baud"), error);
         if (!v)

@@ -32,6 +32,8 @@ enum class Verb
     Watch,
     Send,
     Scan,
+    Commission,
+    Apply,
 };
 
 // One run of the program as the command line asks for it; every value checked.
@@ -58,6 +60,8 @@ struct Invocation
     int from = 1, to = 254;                   // scan
     bool allSpeeds = false;                   // scan
     bool force = false;                       // set-address
+    QString plan;                             // commission, apply: the plan's file
+    bool dryRun = false;                      // apply
 
     // The command goes to the module's bus address, asked for first when -a is absent.
     bool asksAddress() const;

@@ -78,6 +78,8 @@ void ModuleCommands::run(quint8 address)
     case Verb::Find:
     case Verb::Watch:
     case Verb::Scan:
+    case Verb::Commission:
+    case Verb::Apply:
         return;
     }
 }

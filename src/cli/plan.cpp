@@ -1,6 +1,7 @@
 #include "plan.h"
 
 #include "invocation.h"
+#include "report.h"
 
 #include <QFile>
 #include <QJsonDocument>
@@ -324,6 +325,29 @@ Plan parsePlan(const QByteArray &bytes, const QString &fileName)
     return plan;
 }
 
+QStringList planChanges(const PlanRow &row, const ModuleState &s)
+{
+    QStringList changes;
+    const std::optional<quint32> pwm[] = {row.pwm1, row.pwm2};
+    for (int m = 0; m < 2; ++m)
+        if (pwm[m] && *pwm[m] != s.motors[m].frequency)
+            changes
+                << Cli::tr("PWM %1 %2 → %3 Hz").arg(m + 1).arg(s.motors[m].frequency).arg(*pwm[m]);
+    if (row.lineSpeed && *row.lineSpeed != s.lineSpeed)
+        changes
+            << Cli::tr("line speed %1 → %2, after a restart").arg(s.lineSpeed).arg(*row.lineSpeed);
+    return changes;
+}
+
+int blockedMotor(const PlanRow &row, const ModuleState &s)
+{
+    const std::optional<quint32> pwm[] = {row.pwm1, row.pwm2};
+    for (int m = 0; m < 2; ++m)
+        if (pwm[m] && *pwm[m] != s.motors[m].frequency && s.motors[m].alarm)
+            return m + 1;
+    return 0;
+}
+
 QString resultsHeader()
 {
     return QStringLiteral("time,row,label,address_found,line_speed_found,address_set,"
@@ -335,14 +359,10 @@ QString resultsLine(const RowResult &r)
     const auto n = [](qint64 v) {
         return v ? QString::number(v) : QString();
     };
-    return QStringList{r.time.toString(Qt::ISODateWithMs),
-                       QString::number(r.row),
-                       csvCell(r.label),
-                       n(r.foundAddress),
-                       n(r.foundSpeed),
-                       n(r.setAddress),
-                       n(r.setSpeed),
-                       r.done ? QStringLiteral("done") : QStringLiteral("failed"),
+    return QStringList{isoTime(r.time),  QString::number(r.row),
+                       csvCell(r.label), n(r.foundAddress),
+                       n(r.foundSpeed),  n(r.setAddress),
+                       n(r.setSpeed),    r.done ? QStringLiteral("done") : QStringLiteral("failed"),
                        csvCell(r.reason)}
         .join(QLatin1Char(','));
 }

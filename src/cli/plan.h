@@ -1,5 +1,7 @@
 #pragma once
 
+#include "link/replydecoder.h"
+
 #include <QByteArray>
 #include <QDateTime>
 #include <QSet>
@@ -31,6 +33,13 @@ struct Plan
 };
 
 Plan parsePlan(const QByteArray &bytes, const QString &fileName);
+
+// What a row would change on a module as it reads ("PWM 1 10000 → 5000 Hz", "line speed
+// 9600 → 19200, after a restart"); empty when it is as planned.
+QStringList planChanges(const PlanRow &row, const ModuleState &state);
+// The motor whose PWM the row changes while its over-current alarm stands (the module
+// ignores writes to it then), 0 none.
+int blockedMotor(const PlanRow &row, const ModuleState &state);
 
 // What came of one row.
 struct RowResult

@@ -63,14 +63,6 @@ QJsonValue rounded(double ms)
     return qRound(ms * 10) / 10.0;
 }
 
-// ISO 8601 with milliseconds and the offset from UTC.
-QString isoTime(const QDateTime &time)
-{
-    QDateTime t = time;
-    t.setOffsetFromUtc(time.offsetFromUtc());
-    return t.toString(Qt::ISODateWithMs);
-}
-
 QString resultName(const PollRecord &r)
 {
     if (r.answered)
@@ -83,6 +75,13 @@ QString resultName(const PollRecord &r)
 }
 
 } // namespace
+
+QString isoTime(const QDateTime &time)
+{
+    QDateTime t = time;
+    t.setOffsetFromUtc(time.offsetFromUtc());
+    return t.toString(Qt::ISODateWithMs);
+}
 
 QJsonObject stateJson(const ModuleState &s, quint32 linkSpeed)
 {

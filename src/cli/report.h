@@ -23,6 +23,9 @@ QString damageName(Damage damage);
 // "02 (register outside the map)"
 QString exceptionText(quint8 code);
 
+// ISO 8601 with milliseconds and the offset from UTC.
+QString isoTime(const QDateTime &time);
+
 // {"error": {"status": N, "message": "..."}}
 QJsonObject errorJson(int status, const QString &message);
 

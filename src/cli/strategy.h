@@ -39,8 +39,6 @@ constexpr int kProbeTurnaroundMs = 40;
 // Commands, and a probe asked again: the default of -t.
 constexpr int kCommandTurnaroundMs = 1000;
 
-
-
 // After a late reply the probes wait longer: half as long again as the late one took,
 // at least twice the last wait, never past the ceiling.
 constexpr int longerProbeMs(int currentMs, int lateMs, int ceilingMs)
