@@ -32,15 +32,14 @@ QString wrapped(const QString &text, int indent, int firstColumn)
         int j = i;
         if (text.at(j) == QLatin1Char(' '))
             ++j;
-        if (j < text.size() && columns(text.at(j)) == 2) {
+        if (j < text.size() && columns(text.at(j)) == 2)
             ++j;
-            // Closing punctuation stays with what it closes.
-            while (j < text.size() && QStringLiteral("，。；：、）”").contains(text.at(j)))
-                ++j;
-        } else {
+        else
             while (j < text.size() && text.at(j) != QLatin1Char(' ') && columns(text.at(j)) == 1)
                 ++j;
-        }
+        // Closing punctuation stays with what it closes.
+        while (j < text.size() && QStringLiteral("，。；：、）”").contains(text.at(j)))
+            ++j;
         QString piece = text.mid(i, j - i);
         int width = 0;
         for (QChar c : piece)

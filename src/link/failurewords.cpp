@@ -30,80 +30,101 @@ FailureWords openFailure(const QString &name, const TransportError &e)
 {
     switch (e.failure) {
     case OpenFailure::NotFound:
-        return {cli("cannot open %1: no such port").arg(name), e.text, QString()};
+        return {cli(QT_TRANSLATE_NOOP("Cli", "cannot open %1: no such port")).arg(name), e.text,
+                QString()};
     case OpenFailure::Permission:
 #ifdef Q_OS_LINUX
-        return {cli("cannot open %1: permission denied; add your user to the dialout group and "
-                    "log in again")
+        return {cli(QT_TRANSLATE_NOOP(
+                        "Cli",
+                        "cannot open %1: permission denied; add your user to the dialout group and "
+                        "log in again"))
                     .arg(name),
-                e.text, window("，当前用户无权使用该串口，请把用户加入 dialout 组后重新登录")};
+                e.text,
+                window(QT_TRANSLATE_NOOP(
+                    "MainWindow", "，当前用户无权使用该串口，请把用户加入 dialout 组后重新登录"))};
 #else
-        return {cli("cannot open %1: permission denied").arg(name), e.text,
-                window("，当前用户无权使用该串口")};
+        return {cli(QT_TRANSLATE_NOOP("Cli", "cannot open %1: permission denied")).arg(name),
+                e.text, window(QT_TRANSLATE_NOOP("MainWindow", "，当前用户无权使用该串口"))};
 #endif
     case OpenFailure::InUse:
-        return {cli("cannot open %1: in use by another program").arg(name), e.text,
-                window("，串口已被其他程序占用")};
+        return {
+            cli(QT_TRANSLATE_NOOP("Cli", "cannot open %1: in use by another program")).arg(name),
+            e.text, window(QT_TRANSLATE_NOOP("MainWindow", "，串口已被其他程序占用"))};
     case OpenFailure::Other:
         break;
     }
-    return {cli("cannot open %1: %2").arg(name, e.text), e.text, QString()};
+    return {cli(QT_TRANSLATE_NOOP("Cli", "cannot open %1: %2")).arg(name, e.text), e.text,
+            QString()};
 }
 
 } // namespace
 
 FailureWords failureWords(const QString &name, const TransportError &e)
 {
-    const QString failed = cli("the port failed: %1").arg(e.text);
+    const QString failed = cli(QT_TRANSLATE_NOOP("Cli", "the port failed: %1")).arg(e.text);
     switch (e.kind) {
     case TransportError::OpenFailed:
         return openFailure(name, e);
     case TransportError::HungUp:
-        return {failed, window("设备已断开"), QString()};
+        return {failed, window(QT_TRANSLATE_NOOP("MainWindow", "设备已断开")), QString()};
     case TransportError::Gone:
     case TransportError::WriteFailed:
     case TransportError::TimedOut:
     case TransportError::Other:
         return {failed, e.text, QString()};
     case TransportError::BadAddress:
-        return {cli("%1 is not a network port: use tcp://HOST:PORT, rfc2217://HOST:PORT or "
-                    "modbus-tcp://HOST[:PORT]")
-                    .arg(name),
-                window("网络地址应写作 tcp://主机:端口、rfc2217://主机:端口 或 "
-                       "modbus-tcp://主机[:端口]"),
-                QString()};
+        return {
+            cli(QT_TRANSLATE_NOOP(
+                    "Cli", "%1 is not a network port: use tcp://HOST:PORT, rfc2217://HOST:PORT or "
+                           "modbus-tcp://HOST[:PORT]"))
+                .arg(name),
+            window(QT_TRANSLATE_NOOP("MainWindow",
+                                     "网络地址应写作 tcp://主机:端口、rfc2217://主机:端口 或 "
+                                     "modbus-tcp://主机[:端口]")),
+            QString()};
     case TransportError::Refused:
-        return {cli("cannot connect to %1: connection refused").arg(name), window("连接被拒绝"),
-                QString()};
+        return {cli(QT_TRANSLATE_NOOP("Cli", "cannot connect to %1: connection refused")).arg(name),
+                window(QT_TRANSLATE_NOOP("MainWindow", "连接被拒绝")), QString()};
     case TransportError::HostNotFound:
-        return {cli("cannot connect to %1: host not found").arg(name), window("找不到主机"),
-                QString()};
+        return {cli(QT_TRANSLATE_NOOP("Cli", "cannot connect to %1: host not found")).arg(name),
+                window(QT_TRANSLATE_NOOP("MainWindow", "找不到主机")), QString()};
     case TransportError::Unreachable:
-        return {cli("cannot connect to %1: host unreachable (no connection within %2 s)")
-                    .arg(name)
-                    .arg(Transport::kConnectMs / 1000),
-                window("主机不可达，%1 秒内未连上").arg(Transport::kConnectMs / 1000), QString()};
+        return {
+            cli(QT_TRANSLATE_NOOP(
+                    "Cli", "cannot connect to %1: host unreachable (no connection within %2 s)"))
+                .arg(name)
+                .arg(Transport::kConnectMs / 1000),
+            window(QT_TRANSLATE_NOOP("MainWindow", "主机不可达，%1 秒内未连上"))
+                .arg(Transport::kConnectMs / 1000),
+            QString()};
     case TransportError::Dropped: {
-        QString reason = window("网络连接已断开");
-        QString sentence = cli("the connection to %1 was dropped").arg(name);
+        QString reason = window(QT_TRANSLATE_NOOP("MainWindow", "网络连接已断开"));
+        QString sentence =
+            cli(QT_TRANSLATE_NOOP("Cli", "the connection to %1 was dropped")).arg(name);
         const QString said =
             saidByServer(e.serverWords, "; the server said \"%1\"", "：服务器说“%1”", &reason);
         return {sentence + said, reason, QString()};
     }
     case TransportError::ComPortRefused:
-        return {cli("%1 does not set the line speed (no RFC 2217 COM-PORT-CONTROL): use tcp:// "
-                    "for a server in transparent mode")
+        return {cli(QT_TRANSLATE_NOOP(
+                        "Cli",
+                        "%1 does not set the line speed (no RFC 2217 COM-PORT-CONTROL): use tcp:// "
+                        "for a server in transparent mode"))
                     .arg(name),
-                window("服务器不支持 RFC 2217 串口控制"), QString()};
+                window(QT_TRANSLATE_NOOP("MainWindow", "服务器不支持 RFC 2217 串口控制")),
+                QString()};
     case TransportError::NotAcknowledged:
-        return {cli("%1 did not acknowledge the line speed").arg(name),
-                window("服务器未确认波特率"), QString()};
+        return {cli(QT_TRANSLATE_NOOP("Cli", "%1 did not acknowledge the line speed")).arg(name),
+                window(QT_TRANSLATE_NOOP("MainWindow", "服务器未确认波特率")), QString()};
     case TransportError::BrokenStream:
-        return {cli("%1 sent bytes that are not Modbus TCP").arg(name),
-                window("收到的数据不是 Modbus TCP 帧"), QString()};
+        return {cli(QT_TRANSLATE_NOOP("Cli", "%1 sent bytes that are not Modbus TCP")).arg(name),
+                window(QT_TRANSLATE_NOOP("MainWindow", "收到的数据不是 Modbus TCP 帧")), QString()};
     case TransportError::StoppedReading:
-        return {cli("%1: the server stopped reading; the connection was closed").arg(name),
-                window("服务器不再读取数据，连接已关闭"), QString()};
+        return {cli(QT_TRANSLATE_NOOP("Cli",
+                                      "%1: the server stopped reading; the connection was closed"))
+                    .arg(name),
+                window(QT_TRANSLATE_NOOP("MainWindow", "服务器不再读取数据，连接已关闭")),
+                QString()};
     }
     return {failed, e.text, QString()};
 }
