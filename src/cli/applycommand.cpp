@@ -40,10 +40,15 @@ QString ApplyCommand::rowName() const
 void ApplyCommand::next()
 {
     if (++m_index >= m_plan.rows.size()) {
-        finishRun(Cli::tr("%1 rows: %2 done, %3 failed")
-                      .arg(m_plan.rows.size())
-                      .arg(m_done)
-                      .arg(m_failed));
+        finishRun(m_ctx.inv().dryRun ? Cli::tr("%1 rows read: %2 would change, %3 failed; nothing "
+                                               "was written")
+                                           .arg(m_plan.rows.size())
+                                           .arg(m_wouldChange)
+                                           .arg(m_failed)
+                                     : Cli::tr("%1 rows: %2 done, %3 failed")
+                                           .arg(m_plan.rows.size())
+                                           .arg(m_done)
+                                           .arg(m_failed));
         return;
     }
     m_ctx.progress(rowName() + QStringLiteral(" ..."));
@@ -162,6 +167,7 @@ void ApplyCommand::finishRow(bool done, const QString &why, const QStringList &c
         json.insert(QStringLiteral("reason"), why);
     if (dry) {
         ++(done ? m_done : m_failed);
+        m_wouldChange += done && !changes.isEmpty();
         if (m_ctx.inv().json)
             m_ctx.outJson(json);
         else

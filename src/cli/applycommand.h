@@ -25,7 +25,8 @@ private:
     QString rowName() const;
 
     int m_index = -1;
-    bool m_answered = false;      // the current row's module read
+    bool m_answered = false; // the current row's module read
+    int m_wouldChange = 0;
     QVector<QByteArray> m_writes; // the current row's, in turn
 };
 
