@@ -23,9 +23,11 @@ public:
     ConsoleSession &operator=(const ConsoleSession &) = delete;
 
 private:
+    #ifdef Q_OS_WIN
     unsigned m_codePage = 0;
     unsigned long m_errorMode = 0;
     bool m_errorModeSaved = false;
+#endif
 };
 
 // Text as the terminal or the file behind stdout and stderr takes it: the locale's
