@@ -70,6 +70,7 @@ private slots:
 
 void tst_E2E::speedsAndFaults_data()
 {
+    // clang-format off
     QTest::addColumn<int>("baud");
     QTest::addColumn<QStringList>("faults");
     QTest::addColumn<int>("reportLines"); // log lines the address report makes
@@ -77,9 +78,9 @@ void tst_E2E::speedsAndFaults_data()
     for (int baud : {1200, 14400, 128000})
         QTest::addRow("%d", baud) << baud << QStringList() << 2;
     QTest::newRow("1-byte chunks") << 9600 << QStringList{QStringLiteral("--split"), "1:3"} << 2;
-    QTest::newRow("two replies back to back")
-        << 9600 << QStringList{QStringLiteral("--double")} << 4;
+    QTest::newRow("two replies back to back") << 9600 << QStringList{QStringLiteral("--double")} << 4;
     QTest::newRow("stray byte before") << 9600 << QStringList{QStringLiteral("--stray")} << 3;
+    // clang-format on
 }
 
 void tst_E2E::speedsAndFaults()
@@ -192,22 +193,19 @@ void tst_E2E::settingsTakeEffect()
 
 void tst_E2E::overTheNetwork_data()
 {
+    // clang-format off
     QTest::addColumn<QString>("way");
     QTest::addColumn<int>("baud");
     QTest::addColumn<QString>("first"); // the log's first line once the controls unlock
     QTest::addColumn<QString>("told");  // what opening says of the line speed
 
     const QString report = QStringLiteral("当前从机地址：1");
-    QTest::newRow("tcp:// via ser2net")
-        << "raw" << 9600 << report << "波特率由网络另一端的串口服务器决定，所选 9600 未生效";
+    QTest::newRow("tcp:// via ser2net") << "raw" << 9600 << report << "波特率由网络另一端的串口服务器决定，所选 9600 未生效";
     // The module at 19200 behind a server configured for 9600: the window sets the speed.
     QTest::newRow("rfc2217:// via ser2net") << "rfc2217" << 19200 << report << "";
     // No address report over a gateway: the box names the unit, the controls open.
-    QTest::newRow("modbus-tcp:// to the module's gateway")
-        << "--modbus-tcp" << 9600
-        << "已连接 Modbus TCP 网关：网关不转发读地址帧，请在地址框中填写模块在网关后的单元号（现为 "
-           "1），再使用各按钮"
-        << "波特率由网络另一端的串口服务器决定，所选 9600 未生效";
+    QTest::newRow("modbus-tcp:// to the module's gateway") << "--modbus-tcp" << 9600 << "已连接 Modbus TCP 网关：网关不转发读地址帧，请在地址框中填写模块在网关后的单元号（现为 " "1），再使用各按钮" << "波特率由网络另一端的串口服务器决定，所选 9600 未生效";
+    // clang-format on
 }
 
 void tst_E2E::overTheNetwork()
@@ -258,13 +256,13 @@ void tst_E2E::replyInPiecesOverTheNetwork()
 
 void tst_E2E::floodOfGarbage_data()
 {
+    // clang-format off
     QTest::addColumn<QStringList>("simArgs");
     QTest::addColumn<QString>("baud");
     QTest::addColumn<QByteArray>("flood"); // bytes a second
-    QTest::newRow("a server sending 1 MB/s over tcp://")
-        << QStringList{"--tcp", "127.0.0.1:0"} << "9600" << QByteArray("1000000");
-    QTest::newRow("a serial line full of noise at 128000 bit/s")
-        << QStringList{"--baud", "128000"} << "128000" << QByteArray("12800");
+    QTest::newRow("a server sending 1 MB/s over tcp://") << QStringList{"--tcp", "127.0.0.1:0"} << "9600" << QByteArray("1000000");
+    QTest::newRow("a serial line full of noise at 128000 bit/s") << QStringList{"--baud", "128000"} << "128000" << QByteArray("12800");
+    // clang-format on
 }
 
 // However fast garbage comes, the log shows a few lines of it a second and says how much

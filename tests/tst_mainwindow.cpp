@@ -181,6 +181,7 @@ void tst_MainWindow::openReportClose()
 
 void tst_MainWindow::repliesAreFramedAndDecoded_data()
 {
+    // clang-format off
     const QByteArray report = fromHex("002001a9c0");
     const QByteArray summary = factoryParameterReply();
     const QByteArray tenRegisters = quarvex::withCrc(fromHex("010314") + QByteArray(20, '\0'));
@@ -188,17 +189,14 @@ void tst_MainWindow::repliesAreFramedAndDecoded_data()
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QStringList>("lines"); // new log lines, top first
     QTest::addColumn<QString>("label");
-    QTest::newRow("two replies in one read")
-        << report + summary << QStringList{replyLine(summary), address, replyLine(report)}
-        << QString::fromUtf8(factorySummary());
-    QTest::newRow("stray byte before a reply")
-        << "\xff" + report << QStringList{address, replyLine(report), replyLine("\xff")}
-        << QString();
+    QTest::newRow("two replies in one read") << report + summary << QStringList{replyLine(summary), address, replyLine(report)} << QString::fromUtf8(factorySummary());
+    QTest::newRow("stray byte before a reply") << "\xff" + report << QStringList{address, replyLine(report), replyLine("\xff")} << QString();
     // The last one is an address report with its CRC high byte first.
     for (const QByteArray &hexOnly :
          {fromHex("011000020002e008"), tenRegisters, fromHex("002001c0a9")})
         QTest::addRow("%s: hex only", hexOnly.toHex().constData())
             << hexOnly << QStringList{replyLine(hexOnly)} << QString();
+    // clang-format on
 }
 
 void tst_MainWindow::repliesAreFramedAndDecoded()
@@ -255,17 +253,16 @@ void tst_MainWindow::openFailures()
 
 void tst_MainWindow::portErrorsAreTold_data()
 {
+    // clang-format off
     QTest::addColumn<int>("error");
     QTest::addColumn<QString>("prefix");
     QTest::addColumn<bool>("closes");
     QTest::newRow("write") << int(QSerialPort::WriteError) << QStringLiteral("发送失败：") << false;
-    QTest::newRow("timeout") << int(QSerialPort::TimeoutError) << QStringLiteral("发送超时：")
-                             << false;
+    QTest::newRow("timeout") << int(QSerialPort::TimeoutError) << QStringLiteral("发送超时：") << false;
     QTest::newRow("read") << int(QSerialPort::ReadError) << QStringLiteral("串口错误：") << false;
-    QTest::newRow("unknown") << int(QSerialPort::UnknownError) << QStringLiteral("串口错误：")
-                             << false;
-    QTest::newRow("resource") << int(QSerialPort::ResourceError) << QStringLiteral("串口已断开：")
-                              << true;
+    QTest::newRow("unknown") << int(QSerialPort::UnknownError) << QStringLiteral("串口错误：") << false;
+    QTest::newRow("resource") << int(QSerialPort::ResourceError) << QStringLiteral("串口已断开：") << true;
+    // clang-format on
 }
 
 void tst_MainWindow::portErrorsAreTold()

@@ -51,6 +51,7 @@ private slots:
 
 void tst_NetCodecs::telnetFeed_data()
 {
+    // clang-format off
     QTest::addColumn<int>("role");
     QTest::addColumn<QList<QByteArray>>("received");
     QTest::addColumn<QByteArray>("data");
@@ -60,38 +61,20 @@ void tst_NetCodecs::telnetFeed_data()
     const int client = int(Role::Client), server = int(Role::Server);
     const QStringList none;
     // Each end has sent start() before anything arrives.
-    QTest::newRow("IAC in data undoubled")
-        << client << chunks({"41ffff42"}) << fromHex("41ff42") << QByteArray() << none;
-    QTest::newRow("doubled IAC split across reads")
-        << client << chunks({"41ff", "ff42"}) << fromHex("41ff42") << QByteArray() << none;
-    QTest::newRow("server accepts COM-PORT")
-        << client << chunks({"fffd2c"}) << QByteArray() << QByteArray() << QStringList{"accepted"};
-    QTest::newRow("server refuses COM-PORT")
-        << client << chunks({"fffe2c"}) << QByteArray() << QByteArray() << QStringList{"refused"};
-    QTest::newRow("baud acknowledged, split across reads")
-        << client << chunks({"fffa2c65", "0000", "2580ff", "f0"}) << QByteArray() << QByteArray()
-        << QStringList{"cmd1:00002580"};
-    QTest::newRow("doubled IAC inside a sub-negotiation")
-        << client << chunks({"fffa2c650000ffffffff", "fff0"}) << QByteArray() << QByteArray()
-        << QStringList{"cmd1:0000ffff"};
-    QTest::newRow("negotiation between data bytes, answered once")
-        << client << chunks({"41fffb03fffb0342"}) << fromHex("4142") << QByteArray() << none;
-    QTest::newRow("echo refused") << client << chunks({"fffb01"}) << QByteArray()
-                                  << fromHex("fffe01") << none;
-    QTest::newRow("unknown option asked of us refused")
-        << client << chunks({"fffd18"}) << QByteArray() << fromHex("fffc18") << none;
-    QTest::newRow("client's own codes ignored by the client")
-        << client << chunks({"fffa2c0100002580fff0"}) << QByteArray() << QByteArray() << none;
-    QTest::newRow("over-long sub-negotiation dropped, data resumes")
-        << client
-        << QList<QByteArray>{fromHex("fffa2c65") + QByteArray(300, '\x01') + fromHex("fff0"),
-                             fromHex("42")}
-        << fromHex("42") << QByteArray() << none;
-    QTest::newRow("server: client offers COM-PORT")
-        << server << chunks({"fffb2c"}) << QByteArray() << QByteArray() << QStringList{"accepted"};
-    QTest::newRow("server: speed change between data bytes")
-        << server << chunks({"41fffa2c0100000960fff042"}) << fromHex("4142") << QByteArray()
-        << QStringList{"cmd1:00000960@1"};
+    QTest::newRow("IAC in data undoubled") << client << chunks({"41ffff42"}) << fromHex("41ff42") << QByteArray() << none;
+    QTest::newRow("doubled IAC split across reads") << client << chunks({"41ff", "ff42"}) << fromHex("41ff42") << QByteArray() << none;
+    QTest::newRow("server accepts COM-PORT") << client << chunks({"fffd2c"}) << QByteArray() << QByteArray() << QStringList{"accepted"};
+    QTest::newRow("server refuses COM-PORT") << client << chunks({"fffe2c"}) << QByteArray() << QByteArray() << QStringList{"refused"};
+    QTest::newRow("baud acknowledged, split across reads") << client << chunks({"fffa2c65", "0000", "2580ff", "f0"}) << QByteArray() << QByteArray() << QStringList{"cmd1:00002580"};
+    QTest::newRow("doubled IAC inside a sub-negotiation") << client << chunks({"fffa2c650000ffffffff", "fff0"}) << QByteArray() << QByteArray() << QStringList{"cmd1:0000ffff"};
+    QTest::newRow("negotiation between data bytes, answered once") << client << chunks({"41fffb03fffb0342"}) << fromHex("4142") << QByteArray() << none;
+    QTest::newRow("echo refused") << client << chunks({"fffb01"}) << QByteArray() << fromHex("fffe01") << none;
+    QTest::newRow("unknown option asked of us refused") << client << chunks({"fffd18"}) << QByteArray() << fromHex("fffc18") << none;
+    QTest::newRow("client's own codes ignored by the client") << client << chunks({"fffa2c0100002580fff0"}) << QByteArray() << QByteArray() << none;
+    QTest::newRow("over-long sub-negotiation dropped, data resumes") << client << QList<QByteArray>{fromHex("fffa2c65") + QByteArray(300, '\x01') + fromHex("fff0"), fromHex("42")} << fromHex("42") << QByteArray() << none;
+    QTest::newRow("server: client offers COM-PORT") << server << chunks({"fffb2c"}) << QByteArray() << QByteArray() << QStringList{"accepted"};
+    QTest::newRow("server: speed change between data bytes") << server << chunks({"41fffa2c0100000960fff042"}) << fromHex("4142") << QByteArray() << QStringList{"cmd1:00000960@1"};
+    // clang-format on
 }
 
 void tst_NetCodecs::telnetFeed()
@@ -134,6 +117,7 @@ void tst_NetCodecs::telnetDataRoundTripInAnySplit()
 
 void tst_NetCodecs::mbapClient_data()
 {
+    // clang-format off
     QTest::addColumn<QList<QByteArray>>("received");
     QTest::addColumn<QByteArray>("rtu");
     QTest::addColumn<int>("dropped"); // told in a note
@@ -142,25 +126,16 @@ void tst_NetCodecs::mbapClient_data()
     // Transaction 1 asked unit 1, transaction 2 unit 2, each for registers 00-01.
     const QByteArray reply = frame("02030400002580");
     QTest::newRow("reply") << chunks({"00020000000702030400002580"}) << reply << 0 << false;
-    QTest::newRow("reply split inside the header and the PDU")
-        << chunks({"000200", "000007020304", "00002580"}) << reply << 0 << false;
-    QTest::newRow("exception reply")
-        << chunks({"000200000003028302"}) << frame("028302") << 0 << false;
-    QTest::newRow("a late reply to the earlier request is passed on for pairing")
-        << chunks({"00010000000701030400002580", "00020000000702030400002580"})
-        << frame("01030400002580") + reply << 0 << false;
-    QTest::newRow("a transaction id never sent is dropped and told")
-        << chunks({"00090000000702030400002580"}) << QByteArray() << 1 << false;
-    QTest::newRow("another unit than the request's is dropped and told")
-        << chunks({"00020000000703030400002580"}) << QByteArray() << 1 << false;
-    QTest::newRow("incomplete PDU waits")
-        << chunks({"0002000000070203040000"}) << QByteArray() << 0 << false;
-    QTest::newRow("short MBAP length")
-        << chunks({"00020000000101", "0103"}) << QByteArray() << 0 << true;
-    QTest::newRow("another protocol id")
-        << chunks({"00020001000702030400002580"}) << QByteArray() << 0 << true;
-    QTest::newRow("length beyond any PDU")
-        << chunks({"000200000100020304"}) << QByteArray() << 0 << true;
+    QTest::newRow("reply split inside the header and the PDU") << chunks({"000200", "000007020304", "00002580"}) << reply << 0 << false;
+    QTest::newRow("exception reply") << chunks({"000200000003028302"}) << frame("028302") << 0 << false;
+    QTest::newRow("a late reply to the earlier request is passed on for pairing") << chunks({"00010000000701030400002580", "00020000000702030400002580"}) << frame("01030400002580") + reply << 0 << false;
+    QTest::newRow("a transaction id never sent is dropped and told") << chunks({"00090000000702030400002580"}) << QByteArray() << 1 << false;
+    QTest::newRow("another unit than the request's is dropped and told") << chunks({"00020000000703030400002580"}) << QByteArray() << 1 << false;
+    QTest::newRow("incomplete PDU waits") << chunks({"0002000000070203040000"}) << QByteArray() << 0 << false;
+    QTest::newRow("short MBAP length") << chunks({"00020000000101", "0103"}) << QByteArray() << 0 << true;
+    QTest::newRow("another protocol id") << chunks({"00020001000702030400002580"}) << QByteArray() << 0 << true;
+    QTest::newRow("length beyond any PDU") << chunks({"000200000100020304"}) << QByteArray() << 0 << true;
+    // clang-format on
 }
 
 void tst_NetCodecs::mbapClient()

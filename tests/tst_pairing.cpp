@@ -174,6 +174,7 @@ void tst_Pairing::damage()
 // `missing` bytes to come.
 void tst_Pairing::timing_data()
 {
+    // clang-format off
     QTest::addColumn<int>("baud");
     QTest::addColumn<int>("turnaround");
     QTest::addColumn<int>("replyBytes");
@@ -189,18 +190,15 @@ void tst_Pairing::timing_data()
     // Read 00-0D at 1200 with -t 300: the 8-byte request (67 ms) and 300 ms for the first
     // byte; the 33-byte reply then takes 275 ms more.
     QTest::newRow("1200: first byte") << 1200 << 300 << 33 << -1 << 0 << 375 << 411 << 2546;
-    QTest::newRow("1200: rest of a reply begun late")
-        << 1200 << 300 << 33 << 370 << 32 << 674 << 710 << 2845;
-    QTest::newRow("1200: never past the cap")
-        << 1200 << 300 << 33 << 700 << 32 << 687 << 723 << 2858;
+    QTest::newRow("1200: rest of a reply begun late") << 1200 << 300 << 33 << 370 << 32 << 674 << 710 << 2845;
+    QTest::newRow("1200: never past the cap") << 1200 << 300 << 33 << 700 << 32 << 687 << 723 << 2858;
     QTest::newRow("9600: first byte") << 9600 << 1000 << 33 << -1 << 0 << 1010 << 1032 << 1300;
-    QTest::newRow("9600: never pulled in")
-        << 9600 << 1000 << 33 << 100 << 32 << 1010 << 1032 << 1300;
+    QTest::newRow("9600: never pulled in") << 9600 << 1000 << 33 << 100 << 32 << 1010 << 1032 << 1300;
     QTest::newRow("9600: pushed back") << 9600 << 1000 << 33 << 1000 << 30 << 1055 << 1077 << 1345;
-    QTest::newRow("9600: a line that never goes quiet")
-        << 9600 << 1000 << 33 << 100000 << 1 << 1068 << 1090 << 1358;
+    QTest::newRow("9600: a line that never goes quiet") << 9600 << 1000 << 33 << 100000 << 1 << 1068 << 1090 << 1358;
     QTest::newRow("128000: probe") << 128000 << 45 << 9 << -1 << 0 << 46 << 66 << 87;
     QTest::newRow("128000: rest") << 128000 << 45 << 9 << 40 << 8 << 62 << 82 << 103;
+    // clang-format on
 }
 
 void tst_Pairing::timing()

@@ -37,40 +37,20 @@ private slots:
 
 void tst_Plan::parse_data()
 {
+    // clang-format off
     QTest::addColumn<QByteArray>("file");
     QTest::addColumn<QString>("rows");
     QTest::addColumn<QStringList>("errors");
 
-    QTest::newRow("comma, CRLF, BOM, comments and blank lines")
-        << QByteArray(
-               "\xEF\xBB\xBF"
-               "address,line_speed,pwm1,pwm2,label\r\n# bench 2\r\n\r\n11,19200,5000,,pump 3\r\n"
-               "12,,,8000,\r\n,,,,\r\n")
-        << "11 19200 5000 - pump 3|12 - - 8000" << QStringList();
-    QTest::newRow("semicolons, quoted cells, any column order")
-        << QByteArray("label;pwm2;address\n\"pump 1; left\";2000;5\n\"say \"\"hi\"\"\";;6\n")
-        << "5 - - 2000 pump 1; left|6 - - - say \"hi\"" << QStringList();
-    QTest::newRow("the JSON of read --json, as one row")
-        << QByteArray(R"({"address":7,"link_line_speed":9600,"motor1":{"pwm_frequency":4000},)"
-                      R"("motor2":{"pwm_frequency":10000},"stored_line_speed":19200})")
-        << "7 19200 4000 10000" << QStringList();
-    QTest::newRow("every error, each on its line")
-        << QByteArray("address,pwm1\n300,5000\n5,999\n6,1000\n6,2000\n7,1000,7\n,2000\n") << ""
-        << QStringList{"p.csv:2: the bus address must be 1-254, not \"300\"",
-                       "p.csv:3: HZ must be 1000-10000, not \"999\"",
-                       "p.csv:5: bus address 6 is on line 4 already",
-                       "p.csv:6: 3 cells, but the header names 2", "p.csv:7: no bus address"};
-    QTest::newRow("a header it does not know")
-        << QByteArray("address,speed,address\n1,2\n") << ""
-        << QStringList{"p.csv:1: unknown column \"speed\" (the columns are address, line_speed, "
-                       "pwm1, pwm2, label)",
-                       "p.csv:1: column \"address\" twice"};
-    QTest::newRow("no address column")
-        << QByteArray("pwm1\n5000\n") << "" << QStringList{"p.csv:1: no address column"};
-    QTest::newRow("not UTF-8") << QByteArray("address,label\n1,ok\n2,pump \xe9\n") << ""
-                               << QStringList{"p.csv:3: not UTF-8 text"};
-    QTest::newRow("broken JSON") << QByteArray("{\"address\": 7,\n\"motor1\": }") << ""
-                                 << QStringList{"p.csv:2: not JSON as read --json prints it: "};
+    QTest::newRow("comma, CRLF, BOM, comments and blank lines") << QByteArray( "\xEF\xBB\xBF" "address,line_speed,pwm1,pwm2,label\r\n# bench 2\r\n\r\n11,19200,5000,,pump 3\r\n" "12,,,8000,\r\n,,,,\r\n") << "11 19200 5000 - pump 3|12 - - 8000" << QStringList();
+    QTest::newRow("semicolons, quoted cells, any column order") << QByteArray("label;pwm2;address\n\"pump 1; left\";2000;5\n\"say \"\"hi\"\"\";;6\n") << "5 - - 2000 pump 1; left|6 - - - say \"hi\"" << QStringList();
+    QTest::newRow("the JSON of read --json, as one row") << QByteArray(R"({"address":7,"link_line_speed":9600,"motor1":{"pwm_frequency":4000},)" R"("motor2":{"pwm_frequency":10000},"stored_line_speed":19200})") << "7 19200 4000 10000" << QStringList();
+    QTest::newRow("every error, each on its line") << QByteArray("address,pwm1\n300,5000\n5,999\n6,1000\n6,2000\n7,1000,7\n,2000\n") << "" << QStringList{"p.csv:2: the bus address must be 1-254, not \"300\"", "p.csv:3: HZ must be 1000-10000, not \"999\"", "p.csv:5: bus address 6 is on line 4 already", "p.csv:6: 3 cells, but the header names 2", "p.csv:7: no bus address"};
+    QTest::newRow("a header it does not know") << QByteArray("address,speed,address\n1,2\n") << "" << QStringList{"p.csv:1: unknown column \"speed\" (the columns are address, line_speed, " "pwm1, pwm2, label)", "p.csv:1: column \"address\" twice"};
+    QTest::newRow("no address column") << QByteArray("pwm1\n5000\n") << "" << QStringList{"p.csv:1: no address column"};
+    QTest::newRow("not UTF-8") << QByteArray("address,label\n1,ok\n2,pump \xe9\n") << "" << QStringList{"p.csv:3: not UTF-8 text"};
+    QTest::newRow("broken JSON") << QByteArray("{\"address\": 7,\n\"motor1\": }") << "" << QStringList{"p.csv:2: not JSON as read --json prints it: "};
+    // clang-format on
 }
 
 void tst_Plan::parse()

@@ -27,6 +27,7 @@ private slots:
 
 void tst_Port::openFailure_data()
 {
+    // clang-format off
     QTest::addColumn<int>("error");
     QTest::addColumn<bool>("exists");
     QTest::addColumn<bool>("readWrite");
@@ -35,11 +36,10 @@ void tst_Port::openFailure_data()
     const int denied = QSerialPort::PermissionError;
     QTest::newRow("node refuses the user") << denied << true << false << OpenFailure::Permission;
     QTest::newRow("locked or busy") << denied << true << true << OpenFailure::InUse;
-    QTest::newRow("gone") << int(QSerialPort::DeviceNotFoundError) << false << false
-                          << OpenFailure::NotFound;
+    QTest::newRow("gone") << int(QSerialPort::DeviceNotFoundError) << false << false << OpenFailure::NotFound;
     QTest::newRow("gone, said otherwise") << denied << false << false << OpenFailure::NotFound;
-    QTest::newRow("other") << int(QSerialPort::UnsupportedOperationError) << true << true
-                           << OpenFailure::Other;
+    QTest::newRow("other") << int(QSerialPort::UnsupportedOperationError) << true << true << OpenFailure::Other;
+    // clang-format on
 }
 
 void tst_Port::openFailure()

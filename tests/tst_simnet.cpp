@@ -110,6 +110,7 @@ private slots:
 
 void TestSimNet::faces_data()
 {
+    // clang-format off
     // Steps: "> HEX" sends a request, "< HEX" is exactly the next data to come back
     // (RTU without its CRC, added here; MBAP whole), "baud N" sets the far port's speed
     // and wants it acknowledged, "quiet" waits until the module has heard the last
@@ -122,21 +123,13 @@ void TestSimNet::faces_data()
     const QStringList ownSpeedOnly{"baud 9600",  "> 0103 0000 0001", "quiet",
                                    "baud 19200", "> 0020",           "< 002001"};
     QTest::newRow("tcp: transparent read") << "tcp" << QStringList{} << read;
-    QTest::newRow("rfc2217: answers at its own speed only")
-        << "rfc2217" << QStringList{"--baud", "19200"} << ownSpeedOnly;
+    QTest::newRow("rfc2217: answers at its own speed only") << "rfc2217" << QStringList{"--baud", "19200"} << ownSpeedOnly;
     // Address 84's report ends in FF, which Telnet doubles.
-    QTest::newRow("rfc2217: FF in a reply")
-        << "rfc2217" << QStringList{"--address", "84"} << QStringList{"> 0020", "< 002054"};
-    QTest::newRow("modbus-tcp: read")
-        << "modbus-tcp" << QStringList{}
-        << QStringList{"> 0001 0000 0006 01 03 0000 0002", "< 0001 0000 0007 01 03 04 0000 2580"};
-    QTest::newRow("modbus-tcp: exception")
-        << "modbus-tcp" << QStringList{}
-        << QStringList{"> 0002 0000 0006 01 03 000d 0002", "< 0002 0000 0003 01 83 02"};
-    QTest::newRow("modbus-tcp: unit 0 never answered")
-        << "modbus-tcp" << QStringList{}
-        << QStringList{"> 0003 0000 0002 00 20", "quiet", "> 0004 0000 0006 01 03 0000 0001",
-                       "< 0004 0000 0005 01 03 02 0000"};
+    QTest::newRow("rfc2217: FF in a reply") << "rfc2217" << QStringList{"--address", "84"} << QStringList{"> 0020", "< 002054"};
+    QTest::newRow("modbus-tcp: read") << "modbus-tcp" << QStringList{} << QStringList{"> 0001 0000 0006 01 03 0000 0002", "< 0001 0000 0007 01 03 04 0000 2580"};
+    QTest::newRow("modbus-tcp: exception") << "modbus-tcp" << QStringList{} << QStringList{"> 0002 0000 0006 01 03 000d 0002", "< 0002 0000 0003 01 83 02"};
+    QTest::newRow("modbus-tcp: unit 0 never answered") << "modbus-tcp" << QStringList{} << QStringList{"> 0003 0000 0002 00 20", "quiet", "> 0004 0000 0006 01 03 0000 0001", "< 0004 0000 0005 01 03 02 0000"};
+    // clang-format on
 }
 
 void TestSimNet::faces()

@@ -15,54 +15,6 @@ using namespace quarvex;
 
 namespace {
 
-// An RFC 2217 server on 127.0.0.1, a free port: takes one connection, keeps what it reads
-// and acknowledges every speed with the one it is told to.
-class TelnetPeer
-{
-public:
-    explicit TelnetPeer(quint32 acknowledged) : m_acknowledged(acknowledged)
-    {
-        m_server.listen(QHostAddress::LocalHost, 0);
-        QObject::connect(&m_server, &QTcpServer::newConnection, [this] {
-            m_socket = m_server.nextPendingConnection();
-            QObject::connect(m_socket, &QTcpSocket::readyRead,
-                             [this] { onBytes(m_socket->readAll()); });
-        });
-    }
-
-    QString url() const
-    {
-        return QStringLiteral("rfc2217://127.0.0.1:%1").arg(m_server.serverPort());
-    }
-    void send(const QByteArray &bytes) { m_socket->write(bytes); }
-
-    QByteArray received, data;
-    QList<int> dataAtSpeedRequest;
-
-private:
-    void onBytes(const QByteArray &bytes)
-    {
-        received += bytes;
-        const TelnetCodec::Output out = m_codec.feed(bytes);
-        data += out.data;
-        for (const TelnetCodec::Event &e : out.events) {
-            if (e.kind == TelnetCodec::Event::ComPortAccepted)
-                send(fromHex("fffd2c"));
-            if (e.kind == TelnetCodec::Event::ComPortCommand &&
-                e.command == TelnetCodec::SetBaudRate) {
-                // Data that came with the request: sent before the acknowledgement.
-                dataAtSpeedRequest += int(data.size());
-                send(m_codec.setBaudRate(m_acknowledged));
-            }
-        }
-    }
-
-    QTcpServer m_server;
-    QTcpSocket *m_socket = nullptr;
-    TelnetCodec m_codec{TelnetCodec::Role::Server};
-    quint32 m_acknowledged;
-};
-
 // A server on 127.0.0.1 the test scripts: what it does when a client connects, and with
 // the bytes it reads (none are read when onBytes is empty: a peer that stops reading).
 class ScriptedPeer
@@ -97,10 +49,36 @@ private:
     QTcpServer m_server;
 };
 
-// Opens an RFC 2217 port on the peer and waits until it is open.
-std::unique_ptr<Transport> openOn(const TelnetPeer &peer)
+// An RFC 2217 server: agrees to the option, keeps the data it reads and acknowledges every
+// speed with the one it is told to, after the data that came with the request.
+struct TelnetPeer : ScriptedPeer
 {
-    std::unique_ptr<Transport> t(createTransport(peer.url()));
+    explicit TelnetPeer(quint32 acknowledged)
+    {
+        onBytes = [this, acknowledged](const QByteArray &bytes) {
+            received += bytes;
+            const TelnetCodec::Output out = codec.feed(bytes);
+            data += out.data;
+            for (const TelnetCodec::Event &e : out.events) {
+                if (e.kind == TelnetCodec::Event::ComPortAccepted)
+                    socket->write(fromHex("fffd2c"));
+                if (e.kind == TelnetCodec::Event::ComPortCommand &&
+                    e.command == TelnetCodec::SetBaudRate) {
+                    dataAtSpeedRequest += int(data.size());
+                    socket->write(codec.setBaudRate(acknowledged));
+                }
+            }
+        };
+    }
+    TelnetCodec codec{TelnetCodec::Role::Server};
+    QByteArray received, data;
+    QList<int> dataAtSpeedRequest;
+};
+
+// Opens a port on the peer and waits until it is open.
+std::unique_ptr<Transport> openOn(const ScriptedPeer &peer, const char *scheme)
+{
+    std::unique_ptr<Transport> t(createTransport(peer.url(scheme)));
     QSignalSpy opened(t.get(), &Transport::opened);
     if (t->open(9600) == Transport::Opening::Pending)
         opened.wait(10000);
@@ -150,7 +128,7 @@ void tst_Transport::portNames()
 void tst_Transport::rfc2217SetsTheSpeedAndEscapes()
 {
     TelnetPeer peer(19200);
-    const auto t = openOn(peer);
+    const auto t = openOn(peer, "rfc2217");
     QVERIFY(t->isOpen());
     // The server set another speed than asked; the window and quarvexctl say so.
     QCOMPARE(t->actualLineSpeed(), quint32(19200));
@@ -161,7 +139,7 @@ void tst_Transport::rfc2217SetsTheSpeedAndEscapes()
     t->write(request);
     QTRY_COMPARE(peer.data.toHex(), request.toHex());
     QSignalSpy ready(t.get(), &Transport::readyRead);
-    peer.send(TelnetCodec::escape(fromHex("02ff03")));
+    peer.socket->write(TelnetCodec::escape(fromHex("02ff03")));
     QTRY_VERIFY(!ready.isEmpty());
     QCOMPARE(t->readAll().toHex(), QByteArray("02ff03"));
 }
@@ -169,7 +147,7 @@ void tst_Transport::rfc2217SetsTheSpeedAndEscapes()
 void tst_Transport::rfc2217HoldsFramesUntilTheSpeedIsAcknowledged()
 {
     TelnetPeer peer(9600);
-    const auto t = openOn(peer);
+    const auto t = openOn(peer, "rfc2217");
     QVERIFY(t->isOpen());
     QSignalSpy confirmed(t.get(), &Transport::lineSpeedConfirmed);
     QVERIFY(t->setLineSpeed(1200));
@@ -216,17 +194,16 @@ void tst_Transport::rfc2217PairsLateAcknowledgements()
 
 void tst_Transport::hostilePeers_data()
 {
+    // clang-format off
     QTest::addColumn<QString>("scheme");
     QTest::addColumn<int>("peerKind");
     QTest::addColumn<int>("kind");
     QTest::addColumn<QString>("serverWords");
-    QTest::newRow("a banner, then closed")
-        << "tcp" << 0 << int(TransportError::Dropped) << "Port's device already in use";
-    QTest::newRow("negotiation flooded, never read")
-        << "rfc2217" << 1 << int(TransportError::StoppedReading) << "";
+    QTest::newRow("a banner, then closed") << "tcp" << 0 << int(TransportError::Dropped) << "Port's device already in use";
+    QTest::newRow("negotiation flooded, never read") << "rfc2217" << 1 << int(TransportError::StoppedReading) << "";
     // A plain TCP face never answers the negotiation: connecting must still give up.
-    QTest::newRow("no RFC 2217 at all")
-        << "rfc2217" << 2 << int(TransportError::ComPortRefused) << "";
+    QTest::newRow("no RFC 2217 at all") << "rfc2217" << 2 << int(TransportError::ComPortRefused) << "";
+    // clang-format on
 }
 
 void tst_Transport::hostilePeers()
@@ -274,10 +251,8 @@ void tst_Transport::gatewayReplyUnderWay()
     peer.onBytes = [&](const QByteArray &) {
         peer.socket->write(fromHex("00010000"));
     };
-    std::unique_ptr<Transport> t(createTransport(peer.url("modbus-tcp")));
-    QSignalSpy opened(t.get(), &Transport::opened);
-    QCOMPARE(t->open(9600), Transport::Opening::Pending);
-    QVERIFY(opened.wait(10000));
+    const auto t = openOn(peer, "modbus-tcp");
+    QVERIFY(t->isOpen());
     QSignalSpy receiving(t.get(), &Transport::receiving);
     t->write(frame("010300000002"));
     QVERIFY(receiving.wait(10000));
