@@ -149,9 +149,13 @@ void tst_MainWindow::openReportClose()
     r.click("btnOpen");
     QVERIFY(r.isClosed());
     QCOMPARE(r.lines().first(), replyLine(fromHex("0020")));
-    // What the window showed of that module goes with the port.
+    // What the window showed of that module goes with the port; a typed address stays.
     QCOMPARE(r.summary(), QString());
     QCOMPARE(r.get<QLineEdit>("lineEdit_addr")->text(), QStringLiteral("1"));
+    QVERIFY(r.open());
+    r.setText("lineEdit_addr", QStringLiteral("9"));
+    r.click("btnOpen");
+    QCOMPARE(r.get<QLineEdit>("lineEdit_addr")->text(), QStringLiteral("9"));
 
     // A closed port sends nothing, whatever is clicked or invoked.
     const QString log = r.log();

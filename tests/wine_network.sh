@@ -1,6 +1,6 @@
 #!/bin/sh
 # The Windows programs under Wine against the virtual module on TCP (built for this
-# machine): quarvexctl.exe's read, find, Chinese output and Ctrl+C, and the window's
+# machine): quarvexctl.exe's read, find, apply --dry-run, Chinese output and Ctrl+C, and the window's
 # address report. The COM path cannot be tried under Wine; this is the path that can.
 #   wine_network.sh QUARVEX-SIM QUARVEXCTL.EXE TST_NETWINDOW.EXE WINE.SH
 set -eu
@@ -63,6 +63,11 @@ case $out in
 *"正转，速度 0 %"*) ;;
 *) fail "read in Chinese: $out" ;;
 esac
+
+# A plan applied, read only: what would change on the module.
+printf 'address;pwm1;label\r\n1;4000;pump 1\r\n' >"$dir/plan.csv"
+out=$(run apply "$dir/plan.csv" --dry-run)
+[ "$out" = "row 1 'pump 1' address 1: PWM 1 10000 → 4000 Hz" ] || fail "apply --dry-run: $out"
 
 # Ctrl+C in a scan: the addresses found so far, and the status of SIGINT.
 "$wine" "$ctl" -p "$port" scan >"$dir/scan" 2>&1 &

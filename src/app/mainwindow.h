@@ -114,6 +114,7 @@ private:
     QTimer *m_takeTimer;
     QTimer *m_noiseTimer; // a second of noise lines
     int m_noiseLines = 0;
+    QString m_reportedAddress; // as the module reported it, until the port closes
     qint64 m_noiseSummarised = 0;
     QElapsedTimer m_clock;
     QString m_portInUse;

@@ -23,7 +23,7 @@ public:
     ConsoleSession &operator=(const ConsoleSession &) = delete;
 
 private:
-    #ifdef Q_OS_WIN
+#ifdef Q_OS_WIN
     unsigned m_codePage = 0;
     unsigned long m_errorMode = 0;
     bool m_errorModeSaved = false;

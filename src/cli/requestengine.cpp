@@ -37,10 +37,8 @@ void RequestEngine::attach(Transport *port, quint32 baud)
         disconnect(m_port, nullptr, this, nullptr);
     m_port = port;
     m_baud = baud;
-    m_farBaud = kLineSpeeds.front();
     m_lost.reset();
-    m_network = false;
-    m_learntRoundTripMs = -1;
+    m_line.reset(port && !port->capabilities().setsLineSpeed);
     m_pending.clear();
     if (!port)
         return;
@@ -64,62 +62,19 @@ void RequestEngine::attach(Transport *port, quint32 baud)
 
 void RequestEngine::waitForNetwork()
 {
-    m_network = true;
+    m_line.waitForNetwork();
     trace(QStringLiteral("--"), {},
           QStringLiteral("round trip %1 ms, measured on connecting: every try waits %2 ms more")
               .arg(m_port->roundTripMs())
               .arg(networkShareMs()));
 }
 
-int RequestEngine::networkShareMs() const
+void RequestEngine::learn(double tookMs, int replyBytes, bool late)
 {
-    if (!m_network)
-        return 0;
-    return networkWaitMs(qMax(m_port->roundTripMs(), m_learntRoundTripMs));
-}
-
-quint32 RequestEngine::wireBaud() const
-{
-    return m_port && !m_port->capabilities().setsLineSpeed ? m_farBaud : m_baud;
-}
-
-// Where the far server sets the line speed, a reply's time bounds it from below: the line
-// is at least as fast as the slowest speed that carries the request and the reply in it.
-void RequestEngine::learnFarSpeed(double tookMs, int replyBytes)
-{
-    if (!m_port || m_port->capabilities().setsLineSpeed)
-        return;
-    for (quint32 speed : kLineSpeeds) {
-        if (wireMs(int(m_x.request.size()) + replyBytes, speed) > tookMs)
-            continue;
-        if (speed > m_farBaud) {
-            m_farBaud = speed;
-            trace(QStringLiteral("--"), {},
-                  QStringLiteral("the server's line runs at %1 bit/s or faster, by a reply's "
-                                 "time")
-                      .arg(speed));
-        }
-        return;
-    }
-}
-
-// What a reply took beyond the wire time of its request and itself is the network's, and
-// the module's turnaround; the least of them all is the network's floor.
-void RequestEngine::learnRoundTrip(double tookMs, int replyBytes)
-{
-    if (!m_network)
-        return;
-    const int roundTrip =
-        qMax(0, int(tookMs) - wireMs(int(m_x.request.size()) + replyBytes, wireBaud()));
-    if (m_learntRoundTripMs >= 0 && roundTrip >= m_learntRoundTripMs)
-        return;
-    const int before = networkShareMs();
-    m_learntRoundTripMs = roundTrip;
-    if (networkShareMs() != before)
-        trace(QStringLiteral("--"), {},
-              QStringLiteral("round trip %1 ms, learnt from replies: every try waits %2 ms more")
-                  .arg(roundTrip)
-                  .arg(networkShareMs()));
+    const QString note = m_line.learn(tookMs, int(m_x.request.size()), replyBytes, late, m_baud,
+                                      m_port->roundTripMs());
+    if (!note.isEmpty())
+        trace(QStringLiteral("--"), {}, note);
 }
 
 bool RequestEngine::setBaud(quint32 baud)
@@ -140,7 +95,7 @@ void RequestEngine::exchange(const QByteArray &request, const Policy &policy, Do
     m_triesLeft = 1 + qMax(0, policy.retries);
     const int replyBytes = qMax(expectedReplyLength(m_x.request), 5);
     // A server across the network may hand a reply on only once all of it has come.
-    const int heldReplyMs = m_network ? wireMs(replyBytes - 1, wireBaud()) : 0;
+    const int heldReplyMs = m_line.network() ? wireMs(replyBytes - 1, wireBaud()) : 0;
     m_timing = {policy.turnaroundMs + networkShareMs() + heldReplyMs, int(m_x.request.size()),
                 replyBytes, wireBaud()};
     if (expectsReply(m_x.request)) {
@@ -202,6 +157,7 @@ void RequestEngine::sendTry()
     m_received = m_earlier.isEmpty() ? QByteArray() : held.right(kKeptBytes);
     m_sentAt = int(m_received.size());
     m_lastByteMs = -1;
+    m_droppedInWindow = 0;
     m_endMs = firstByteEndMs(m_timing);
     trace(QStringLiteral("tx"), m_x.request);
     m_state = State::Waiting;
@@ -308,6 +264,9 @@ void RequestEngine::take(const QByteArray &bytes)
 void RequestEngine::waitForMore(const Pairing &p, bool fresh)
 {
     if (p.droppable > 0) {
+        // Let go, but not forgotten: they came while this try waited for its reply.
+        if (m_state == State::Waiting)
+            m_droppedInWindow += qMax(0, p.droppable - m_sentAt);
         trace(QStringLiteral("rx"), m_received.left(p.droppable), QStringLiteral("noise"));
         m_received.remove(0, p.droppable);
         m_sentAt = qMax(0, m_sentAt - p.droppable);
@@ -347,7 +306,7 @@ void RequestEngine::takeLate(const Pairing &p)
     m_pending = m_received.mid(p.start + p.length);
     m_x.lateRequest = e.request;
     m_x.lateMs = lateMs;
-    learnRoundTrip(lateMs, p.length);
+    learn(lateMs, p.length, true);
     finish(Exchange::Late);
 }
 
@@ -356,10 +315,9 @@ void RequestEngine::takeReply(const Pairing &p)
     m_x.reply = p.reply(m_received);
     m_x.rttMs = double(nowNs() - m_tryStartNs) / 1e6;
     m_x.couldBeLate = p.couldBeLate;
-    if (!p.couldBeLate) {
-        learnFarSpeed(m_x.rttMs, p.length);
-        learnRoundTrip(m_x.rttMs, p.length);
-    } else
+    if (!p.couldBeLate)
+        learn(m_x.rttMs, p.length, false);
+    else
         forgetOldest(m_x.request);
     trace(QStringLiteral("rx"), m_x.reply,
           QStringLiteral("%1 ms%2")
@@ -423,6 +381,8 @@ void RequestEngine::endTry()
     // The bytes' pattern only tells what they most likely were; that they came is the
     // answer, however a collision or noise shaped them.
     Damage pattern = classifyDamage(m_x.request, after);
+    if (pattern == Damage::None && m_droppedInWindow > 0)
+        pattern = Damage::Noise; // so many came that they were let go as they came
     if (after.isEmpty() && m_port->partialBytes() > 0) {
         // The way to the line holds part of a reply it gives only whole: it began in time.
         pattern = Damage::CutOff;
@@ -460,6 +420,7 @@ void RequestEngine::endTry()
     // Quiet first: neither a retry nor the next request may talk over a reply under way.
     m_state = State::Quieting;
     const int at = pattern == Damage::None ? m_endMs : retryAtMs(m_endMs, m_lastByteMs, wireBaud());
+    m_droppedInWindow = 0;
     m_endMs = nowMs();
     alarmAt(qMax(at, m_endMs));
 }

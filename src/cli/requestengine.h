@@ -2,6 +2,7 @@
 
 #include "clock.h"
 #include "exchange.h"
+#include "linelearning.h"
 #include "link/transport.h"
 #include "link/trytiming.h"
 
@@ -96,15 +97,10 @@ private:
 
     Clock *m_clock;
     Transport *m_port = nullptr;
-    bool m_network = false;
-    int m_learntRoundTripMs = -1; // the least any reply took beyond its wire time; -1 none yet
-    void learnRoundTrip(double tookMs, int replyBytes);
-    // Wire times are reckoned at the line's speed, or where the far server sets it at the
-    // least it can be (the slowest, until replies show it faster).
-    quint32 wireBaud() const;
-    void learnFarSpeed(double tookMs, int replyBytes);
-    quint32 m_farBaud = 1200;
-    int networkShareMs() const;
+    LineLearning m_line;
+    void learn(double tookMs, int replyBytes, bool late);
+    int networkShareMs() const { return m_line.networkShareMs(m_port->roundTripMs()); }
+    quint32 wireBaud() const { return m_line.wireBaud(m_baud); }
     std::optional<TransportError> m_lost; // the port failed while no request was out
     bool m_polling = false;
     quint32 m_baud = 9600;
@@ -122,6 +118,7 @@ private:
     int m_lastByteMs = -1;
     int m_triesLeft = 0;
     int m_unaskedBytes = 0;
+    int m_droppedInWindow = 0; // this try's, let go as noise past the kept limit
     Exchange::Result m_failure = Exchange::Silent;
 
     struct Earlier

@@ -159,10 +159,13 @@ void MainWindow::closePort()
     m_noiseTimer->stop();
     summariseNoise();
     enterClosedState();
-    // What the window showed of the module it talked to is no longer its: the next
-    // port may lead to another one, or to a gateway where the box names a unit.
+    // What the window showed of the module it talked to is no longer its: the next port
+    // may lead to another one, or to a gateway where the box names a unit. An address the
+    // user typed is the user's and stays.
     ui->labelAll->clear();
-    ui->lineEdit_addr->setText(QStringLiteral("1"));
+    if (!m_reportedAddress.isEmpty() && ui->lineEdit_addr->text() == m_reportedAddress)
+        ui->lineEdit_addr->setText(QStringLiteral("1"));
+    m_reportedAddress.clear();
 }
 
 void MainWindow::enterClosedState()
@@ -287,6 +290,7 @@ void MainWindow::handleReply(const QByteArray &frame)
     case ReplyKind::AddressReport: {
         const QString address = QString::number(reportedAddress(frame));
         ui->lineEdit_addr->setText(address);
+        m_reportedAddress = address;
         unlockControls();
         appendLog(tr("当前从机地址：") + address + QLatin1Char('\n'));
         break;
