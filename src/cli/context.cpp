@@ -214,6 +214,20 @@ void Context::withAddress(const std::function<void(quint8)> &next)
     });
 }
 
+void Context::openForModule(const std::function<void(quint8)> &run)
+{
+    if (refuseAddressFrames())
+        return;
+    openPort(m_inv.port, m_inv.baud, true, [this, run](bool ok) {
+        if (!ok)
+            return;
+        if (m_inv.asksAddress())
+            withAddress(run);
+        else
+            run(0);
+    });
+}
+
 // A Modbus TCP gateway takes bus address 0 for a broadcast and never answers it: the
 // address frames are refused before anything is sent.
 bool Context::refuseAddressFrames()

@@ -66,6 +66,9 @@ public:
 
     // The module's bus address: -a, or asked of the module with its read-address frame.
     void withAddress(const std::function<void(quint8)> &next);
+    // The port opened for a command to one module, then run with its bus address (asked
+    // first when the command goes to it and -a is absent; else 0).
+    void openForModule(const std::function<void(quint8)> &run);
     // True, and told, when the command needs the address frames and the way to the line
     // cannot carry them.
     bool refuseAddressFrames();

@@ -34,17 +34,7 @@ QString byIdLink(const QString &device)
 
 void ModuleCommands::start()
 {
-    if (m_ctx.refuseAddressFrames())
-        return;
-    const Invocation &inv = m_ctx.inv();
-    m_ctx.openPort(inv.port, inv.baud, true, [this](bool ok) {
-        if (!ok)
-            return;
-        if (m_ctx.inv().asksAddress())
-            m_ctx.withAddress([this](quint8 address) { run(address); });
-        else
-            run(0);
-    });
+    m_ctx.openForModule([this](quint8 address) { run(address); });
 }
 
 void ModuleCommands::run(quint8 address)

@@ -11,18 +11,11 @@ namespace quarvex::cli {
 
 void WatchCommand::start()
 {
-    if (m_ctx.refuseAddressFrames())
-        return;
-    const Invocation &inv = m_ctx.inv();
-    m_ctx.openPort(inv.port, inv.baud, true, [this](bool ok) {
-        if (!ok)
-            return;
-        m_ctx.withAddress([this](quint8 address) {
-            m_address = address;
-            if (m_ctx.inv().csv)
-                m_ctx.out(csvHeader());
-            poll();
-        });
+    m_ctx.openForModule([this](quint8 address) {
+        m_address = address;
+        if (m_ctx.inv().csv)
+            m_ctx.out(csvHeader());
+        poll();
     });
 }
 
