@@ -31,7 +31,7 @@ void FindCommand::start()
 void FindCommand::go(const FindStep &step)
 {
     if (!step.note.isEmpty())
-        m_ctx.engine().trace(QStringLiteral("--"), {}, step.note);
+        trace(QStringLiteral("--"), {}, step.note);
     switch (step.kind) {
     case FindStep::OpenPort:
         openPort(step.port);

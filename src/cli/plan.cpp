@@ -1,5 +1,6 @@
 #include "plan.h"
 
+#include "csv.h"
 #include "invocation.h"
 #include "report.h"
 
@@ -11,109 +12,6 @@
 namespace quarvex::cli {
 
 namespace {
-
-struct Record
-{
-    int line;
-    QStringList cells;
-};
-
-// The line of the first byte that is no UTF-8, 0 when all are.
-int firstBadUtf8Line(const QByteArray &bytes)
-{
-    int line = 1;
-    for (int i = 0; i < bytes.size(); ++i) {
-        const quint8 b = quint8(bytes.at(i));
-        if (b == '\n')
-            ++line;
-        const int more = b < 0x80             ? 0
-                         : (b & 0xE0) == 0xC0 ? 1
-                         : (b & 0xF0) == 0xE0 ? 2
-                         : (b & 0xF8) == 0xF0 ? 3
-                                              : -1;
-        if (more < 0 || (more == 1 && b < 0xC2))
-            return line;
-        for (int k = 1; k <= more; ++k)
-            if (i + k >= bytes.size() || (quint8(bytes.at(i + k)) & 0xC0) != 0x80)
-                return line;
-        i += more;
-    }
-    return 0;
-}
-
-// The separator a spreadsheet chose: the one the header row uses more, outside quotes.
-QChar separatorOf(const QString &text)
-{
-    int commas = 0, semicolons = 0;
-    bool quoted = false;
-    for (const QChar c : text) {
-        if (c == QLatin1Char('\n') && !quoted)
-            break;
-        if (c == QLatin1Char('"'))
-            quoted = !quoted;
-        else if (!quoted && c == QLatin1Char(','))
-            ++commas;
-        else if (!quoted && c == QLatin1Char(';'))
-            ++semicolons;
-    }
-    return semicolons > commas ? QLatin1Char(';') : QLatin1Char(',');
-}
-
-// Records as a spreadsheet writes them: cells may be quoted, with the separator, doubled
-// quotes and line breaks inside. Comment lines (#) and blank records are left out.
-QVector<Record> records(const QString &text, QChar separator)
-{
-    QVector<Record> out;
-    Record r{1, {QString()}};
-    int line = 1;
-    bool quoted = false, atStart = true, comment = false;
-    const auto endRecord = [&] {
-        bool blank = true;
-        for (QString &cell : r.cells) {
-            cell = cell.trimmed();
-            blank = blank && cell.isEmpty();
-        }
-        if (!comment && !blank)
-            out.append(r);
-        r = {line, {QString()}};
-        atStart = true;
-        comment = false;
-    };
-    for (int i = 0; i < text.size(); ++i) {
-        const QChar c = text.at(i);
-        if (c == QLatin1Char('\n'))
-            ++line;
-        if (comment) {
-            if (c == QLatin1Char('\n'))
-                endRecord();
-            continue;
-        }
-        if (atStart && c == QLatin1Char('#')) {
-            comment = true;
-            continue;
-        }
-        if (c != QLatin1Char(' ') && c != QLatin1Char('\t'))
-            atStart = false;
-        if (quoted) {
-            if (c == QLatin1Char('"') && i + 1 < text.size() && text.at(i + 1) == QLatin1Char('"'))
-                r.cells.last() += text.at(++i);
-            else if (c == QLatin1Char('"'))
-                quoted = false;
-            else
-                r.cells.last() += c;
-        } else if (c == QLatin1Char('"')) {
-            quoted = true;
-        } else if (c == separator) {
-            r.cells.append(QString());
-        } else if (c == QLatin1Char('\n')) {
-            endRecord();
-        } else if (c != QLatin1Char('\r')) {
-            r.cells.last() += c;
-        }
-    }
-    endRecord();
-    return out;
-}
 
 enum class Column
 {
@@ -179,16 +77,11 @@ private:
     Plan *m_plan;
 };
 
-void parseCsv(const QString &text, RowReader &reader)
+// The columns the header names; empty, each mistake told, when it names any wrongly.
+QVector<Column> readHeader(const CsvRecord &header, RowReader &reader)
 {
-    const QVector<Record> all = records(text, separatorOf(text));
-    if (all.isEmpty()) {
-        reader.error(1, Cli::tr("no header row"));
-        return;
-    }
-    const Record &header = all.first();
     QVector<Column> columns;
-    bool headerOk = true;
+    bool ok = true;
     for (const QString &cell : header.cells) {
         const QString name = cell.toLower();
         const auto known =
@@ -198,63 +91,73 @@ void parseCsv(const QString &text, RowReader &reader)
             reader.error(header.line, Cli::tr("unknown column \"%1\" (the columns are address, "
                                               "line_speed, pwm1, pwm2, label)")
                                           .arg(cell));
-            headerOk = false;
+            ok = false;
         } else if (columns.contains(known->column)) {
             reader.error(header.line, Cli::tr("column \"%1\" twice").arg(cell));
-            headerOk = false;
+            ok = false;
         } else {
             columns << known->column;
         }
     }
-    if (headerOk && !columns.contains(Column::Address)) {
+    if (ok && !columns.contains(Column::Address)) {
         reader.error(header.line, Cli::tr("no address column"));
-        headerOk = false;
+        ok = false;
     }
-    if (!headerOk)
+    return ok ? columns : QVector<Column>();
+}
+
+void readRow(const CsvRecord &r, const QVector<Column> &columns, RowReader &reader)
+{
+    if (r.cells.size() > columns.size()) {
+        reader.error(
+            r.line,
+            Cli::tr("%1 cells, but the header names %2").arg(r.cells.size()).arg(columns.size()));
         return;
-    for (int i = 1; i < all.size(); ++i) {
-        const Record &r = all.at(i);
-        if (r.cells.size() > columns.size()) {
-            reader.error(r.line, Cli::tr("%1 cells, but the header names %2")
-                                     .arg(r.cells.size())
-                                     .arg(columns.size()));
-            continue;
-        }
-        PlanRow row;
-        row.line = r.line;
-        bool ok = true;
-        for (int c = 0; c < r.cells.size(); ++c) {
-            const QString &cell = r.cells.at(c);
-            switch (columns.at(c)) {
-            case Column::Address:
-                if (cell.isEmpty()) {
-                    reader.error(r.line, Cli::tr("no bus address"));
-                    ok = false;
-                } else if (const auto a = reader.value(r.line, Field::Address, cell, &ok)) {
-                    row.address = quint8(*a);
-                }
-                break;
-            case Column::LineSpeed:
-                row.lineSpeed = reader.value(r.line, Field::LineSpeed, cell, &ok);
-                break;
-            case Column::Pwm1:
-                row.pwm1 = reader.value(r.line, Field::Frequency, cell, &ok);
-                break;
-            case Column::Pwm2:
-                row.pwm2 = reader.value(r.line, Field::Frequency, cell, &ok);
-                break;
-            case Column::Label:
-                row.label = cell;
-                break;
-            }
-        }
-        if (ok && row.address == 0) {
-            reader.error(r.line, Cli::tr("no bus address"));
-            ok = false;
-        }
-        if (ok)
-            reader.add(row);
     }
+    PlanRow row;
+    row.line = r.line;
+    bool ok = true;
+    for (int c = 0; c < r.cells.size(); ++c) {
+        const QString &cell = r.cells.at(c);
+        switch (columns.at(c)) {
+        case Column::Address:
+            if (const auto a = reader.value(r.line, Field::Address, cell, &ok))
+                row.address = quint8(*a);
+            break;
+        case Column::LineSpeed:
+            row.lineSpeed = reader.value(r.line, Field::LineSpeed, cell, &ok);
+            break;
+        case Column::Pwm1:
+            row.pwm1 = reader.value(r.line, Field::Frequency, cell, &ok);
+            break;
+        case Column::Pwm2:
+            row.pwm2 = reader.value(r.line, Field::Frequency, cell, &ok);
+            break;
+        case Column::Label:
+            row.label = cell;
+            break;
+        }
+    }
+    if (ok && row.address == 0) {
+        reader.error(r.line, Cli::tr("no bus address"));
+        ok = false;
+    }
+    if (ok)
+        reader.add(row);
+}
+
+void parseCsv(const QString &text, RowReader &reader)
+{
+    const QVector<CsvRecord> all = csvRecords(text, csvSeparator(text));
+    if (all.isEmpty()) {
+        reader.error(1, Cli::tr("no header row"));
+        return;
+    }
+    const QVector<Column> columns = readHeader(all.first(), reader);
+    if (columns.isEmpty())
+        return;
+    for (int i = 1; i < all.size(); ++i)
+        readRow(all.at(i), columns, reader);
 }
 
 // What `read --json` prints: the module's own settings, as a plan of one row.
@@ -288,15 +191,6 @@ void parseJson(const QByteArray &bytes, RowReader &reader)
     }
     if (ok)
         reader.add(row);
-}
-
-QString csvCell(const QString &text)
-{
-    if (!text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('"')) &&
-        !text.contains(QLatin1Char('\n')) && !text.contains(QLatin1Char(';')))
-        return text;
-    return QLatin1Char('"') + QString(text).replace(QLatin1String("\""), QLatin1String("\"\"")) +
-           QLatin1Char('"');
 }
 
 constexpr int kResultColumns = 9;
@@ -370,7 +264,7 @@ QString resultsLine(const RowResult &r)
 QSet<int> rowsWithResults(const QByteArray &resultsFile)
 {
     QSet<int> rows;
-    const QVector<Record> all = records(QString::fromUtf8(resultsFile), QLatin1Char(','));
+    const QVector<CsvRecord> all = csvRecords(QString::fromUtf8(resultsFile), QLatin1Char(','));
     for (int i = 1; i < all.size(); ++i) {
         const QStringList &cells = all.at(i).cells;
         bool ok = false;
@@ -386,7 +280,7 @@ QSet<int> rowsWithResults(const QByteArray &resultsFile)
 QVector<int> doneAddresses(const QByteArray &resultsFile)
 {
     QVector<int> addresses;
-    const QVector<Record> all = records(QString::fromUtf8(resultsFile), QLatin1Char(','));
+    const QVector<CsvRecord> all = csvRecords(QString::fromUtf8(resultsFile), QLatin1Char(','));
     for (int i = 1; i < all.size(); ++i) {
         const QStringList &cells = all.at(i).cells;
         if (cells.size() == kResultColumns && cells.at(7) == QLatin1String("done"))
@@ -398,9 +292,12 @@ QVector<int> doneAddresses(const QByteArray &resultsFile)
 bool appendResult(const QString &path, const RowResult &result, QString *error)
 {
     QByteArray content;
-    QFile old(path);
-    if (old.open(QIODevice::ReadOnly))
-        content = old.readAll();
+    {
+        // Closed before the rename: Windows cannot replace a file still open.
+        QFile old(path);
+        if (old.open(QIODevice::ReadOnly))
+            content = old.readAll();
+    }
     if (content.isEmpty())
         content = resultsHeader().toUtf8() + '\n';
     else if (!content.endsWith('\n'))

@@ -6,21 +6,9 @@
 #include "link/replydecoder.h"
 #include "strategy.h"
 
-#include <QTime>
-
 #include <utility>
 
 namespace quarvex::cli {
-
-Q_LOGGING_CATEGORY(lcTrace, "quarvex.trace", QtWarningMsg)
-
-namespace {
-
-// A reply later than this after its request is not waited for by anything.
-constexpr qint64 kLateHorizonMs = 3000;
-constexpr int kEarlierKept = 32;
-
-} // namespace
 
 RequestEngine::RequestEngine(Clock *clock, QObject *parent) : QObject(parent), m_clock(clock)
 {
@@ -124,34 +112,12 @@ void RequestEngine::linger(int ms, Done done)
     take(QByteArray());
 }
 
-QVector<QByteArray> RequestEngine::earlierRequests() const
-{
-    QVector<QByteArray> requests;
-    for (const Earlier &e : m_earlier)
-        requests.append(e.request);
-    return requests;
-}
-
-// One reply came to identical requests: it answers the oldest or the latest, so one of
-// them stays unanswered either way, and its reply may still come.
-void RequestEngine::forgetOldest(const QByteArray &request)
-{
-    for (int i = 0; i < m_earlier.size(); ++i) {
-        if (m_earlier[i].request == request) {
-            m_earlier.remove(i);
-            return;
-        }
-    }
-}
-
 void RequestEngine::sendTry()
 {
     --m_triesLeft;
     ++m_x.tries;
     const qint64 now = ageMs();
-    while (!m_earlier.isEmpty() &&
-           (now - m_earlier.first().sentMs > kLateHorizonMs || m_earlier.size() > kEarlierKept))
-        m_earlier.removeFirst();
+    m_earlier.prune(now);
     // What came unasked can only be a late reply to an earlier request, if any is due.
     const QByteArray held = heldBeforeRequest();
     m_received = m_earlier.isEmpty() ? QByteArray() : held.right(kKeptBytes);
@@ -246,7 +212,7 @@ void RequestEngine::take(const QByteArray &bytes)
     if (!bytes.isEmpty())
         m_lastByteMs = nowMs();
     m_received += bytes;
-    const Pairing p = pairReply(m_x.request, m_received, earlierRequests(), m_sentAt);
+    const Pairing p = pairReply(m_x.request, m_received, m_earlier.requests(), m_sentAt);
     if (p.status == Pairing::Incomplete) {
         waitForMore(p, !bytes.isEmpty());
         return;
@@ -285,9 +251,8 @@ void RequestEngine::waitForMore(const Pairing &p, bool fresh)
 
 void RequestEngine::takeLate(const Pairing &p)
 {
-    const Earlier e = m_earlier.at(p.earlier);
+    const EarlierRequests::Earlier e = m_earlier.take(p.earlier);
     const int lateMs = int(ageMs() - e.sentMs);
-    m_earlier.remove(p.earlier);
     // Its bytes that came while no request was out were no noise after all.
     m_unaskedBytes -= m_state == State::Lingering
                           ? p.length
@@ -318,7 +283,7 @@ void RequestEngine::takeReply(const Pairing &p)
     if (!p.couldBeLate)
         learn(m_x.rttMs, p.length, false);
     else
-        forgetOldest(m_x.request);
+        m_earlier.forgetOldest(m_x.request);
     trace(QStringLiteral("rx"), m_x.reply,
           QStringLiteral("%1 ms%2")
               .arg(m_x.rttMs, 0, 'f', 1)
@@ -372,7 +337,7 @@ bool RequestEngine::heldBytesMovedOn()
 
 void RequestEngine::endTry()
 {
-    const Pairing p = pairReply(m_x.request, m_received, earlierRequests(), m_sentAt);
+    const Pairing p = pairReply(m_x.request, m_received, m_earlier.requests(), m_sentAt);
     // What began after the request went out answered it, unless it is an earlier request's
     // reply still coming in.
     const int lateFrom =
@@ -400,7 +365,7 @@ void RequestEngine::endTry()
               QStringLiteral("an earlier request's reply, coming in late"));
     if (m_policy.reportLate && pattern <= Damage::Noise && p.earlierDamaged >= 0) {
         // A damaged reply in the shape of an earlier request's: that one's, come late.
-        const Earlier e = m_earlier.takeAt(p.earlierDamaged);
+        const EarlierRequests::Earlier e = m_earlier.take(p.earlierDamaged);
         m_x.lateRequest = e.request;
         m_x.lateMs = int(ageMs() - e.sentMs);
         m_x.damage = Damage::BadCrc;
@@ -415,8 +380,7 @@ void RequestEngine::endTry()
     m_failure = m_x.damage > Damage::None ? Exchange::Damaged : Exchange::Silent;
     if (!after.isEmpty())
         m_x.reply = after;
-    for (const Earlier &e : m_earlier)
-        m_x.couldBeLate = m_x.couldBeLate || e.request == m_x.request;
+    m_x.couldBeLate = m_x.couldBeLate || m_earlier.contains(m_x.request);
     // Quiet first: neither a retry nor the next request may talk over a reply under way.
     m_state = State::Quieting;
     const int at = pattern == Damage::None ? m_endMs : retryAtMs(m_endMs, m_lastByteMs, wireBaud());
@@ -458,9 +422,9 @@ void RequestEngine::finish(Exchange::Result result)
     // requests that drew one reply between them.
     if (result != Exchange::Reply && result != Exchange::Exception)
         for (qint64 sentMs : std::as_const(m_tries))
-            m_earlier.append({m_x.request, sentMs});
+            m_earlier.add(m_x.request, sentMs);
     else if (m_x.couldBeLate && !m_tries.isEmpty())
-        m_earlier.append({m_x.request, m_tries.last()});
+        m_earlier.add(m_x.request, m_tries.last());
     m_tries.clear();
     m_x.result = result;
     m_state = State::Idle;
@@ -475,25 +439,12 @@ void RequestEngine::finish(Exchange::Result result)
 // next, which pairs it once it is whole; what came unasked of it counts as noise until then.
 void RequestEngine::carryLateReplyUnderWay()
 {
-    const Pairing p = pairReply(m_x.request, m_received, earlierRequests(), m_sentAt);
+    const Pairing p = pairReply(m_x.request, m_received, m_earlier.requests(), m_sentAt);
     if (p.status != Pairing::Incomplete || p.partialEarlier < 0)
         return;
     m_pending = m_received.mid(p.skipped);
     if (m_state != State::Lingering)
         m_unaskedBytes += int(m_received.size()) - qMax(p.skipped, m_sentAt);
-}
-
-void RequestEngine::trace(const QString &what, const QByteArray &bytes, const QString &note) const
-{
-    if (!lcTrace().isDebugEnabled())
-        return;
-    QString line =
-        QTime::currentTime().toString(QStringLiteral("hh:mm:ss.zzz")) + QStringLiteral("  ") + what;
-    if (!bytes.isEmpty())
-        line += QStringLiteral("  ") + hexText(bytes);
-    if (!note.isEmpty())
-        line += QStringLiteral("  ") + note;
-    qCDebug(lcTrace).noquote() << line;
 }
 
 } // namespace quarvex::cli

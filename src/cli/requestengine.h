@@ -1,13 +1,14 @@
 #pragma once
 
 #include "clock.h"
+#include "earlierrequests.h"
 #include "exchange.h"
 #include "linelearning.h"
 #include "link/transport.h"
 #include "link/trytiming.h"
+#include "trace.h"
 
 #include <QByteArray>
-#include <QLoggingCategory>
 #include <QObject>
 #include <QVector>
 
@@ -15,9 +16,6 @@
 #include <optional>
 
 namespace quarvex::cli {
-
-// Every frame and what became of it: quarvexctl -v turns it on.
-Q_DECLARE_LOGGING_CATEGORY(lcTrace)
 
 // One request at a time on a port (serial or network): send, pair the reply, try again
 // once the line is quiet. Requests whose tries ended without a reply are remembered for
@@ -48,8 +46,6 @@ public:
     void linger(int ms, Done done);
     // Bytes that came while no request was out and were no late reply: line noise.
     int unaskedBytes() const { return m_unaskedBytes; }
-    // A line on the -v trace.
-    void trace(const QString &what, const QByteArray &bytes = {}, const QString &note = {}) const;
 
 signals:
     // The far server set another line speed than the one asked for.
@@ -92,8 +88,6 @@ private:
     qint64 ageMs() const { return nowNs() / 1000000; }
     // The alarm at ms after the current try's request.
     void alarmAt(int ms) { m_clock->setAlarm(m_tryStartNs + qint64(ms) * 1000000); }
-    QVector<QByteArray> earlierRequests() const;
-    void forgetOldest(const QByteArray &request);
 
     Clock *m_clock;
     Transport *m_port = nullptr;
@@ -121,13 +115,8 @@ private:
     int m_droppedInWindow = 0; // this try's, let go as noise past the kept limit
     Exchange::Result m_failure = Exchange::Silent;
 
-    struct Earlier
-    {
-        QByteArray request;
-        qint64 sentMs;
-    };
-    QVector<Earlier> m_earlier; // other requests', unanswered
-    QVector<qint64> m_tries;    // when this request's tries went out
+    EarlierRequests m_earlier; // other requests', unanswered
+    QVector<qint64> m_tries;   // when this request's tries went out
 };
 
 } // namespace quarvex::cli

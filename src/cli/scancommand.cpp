@@ -43,7 +43,7 @@ void ScanCommand::opened()
 void ScanCommand::go(const ScanStep &step)
 {
     if (!step.note.isEmpty())
-        m_ctx.engine().trace(QStringLiteral("--"), {}, step.note);
+        trace(QStringLiteral("--"), {}, step.note);
     switch (step.kind) {
     case ScanStep::Probe:
         probe(step);
