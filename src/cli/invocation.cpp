@@ -201,6 +201,23 @@ std::optional<quint32> fieldValue(Field field, const QString &text, QString *err
     return v;
 }
 
+// What is wrong with the ports a command was given, empty when nothing.
+static QString portsProblem(const Invocation &inv, const CommandSpec &spec)
+{
+    for (const QString &name : inv.ports) {
+        if (!parsePortName(name).valid) {
+            TransportError bad;
+            bad.kind = TransportError::BadAddress;
+            return failureWords(name, bad).sentence;
+        }
+    }
+    if (spec.has(CommandSpec::NeedsPort) && inv.port.isEmpty())
+        return Cli::tr("no port given: use --port or $QUARVEX_PORT");
+    if (inv.ports.size() > 1 && !spec.has(CommandSpec::SeveralPorts))
+        return Cli::tr("only scan takes several ports");
+    return {};
+}
+
 Parsed parseArguments(const QStringList &arguments, const QString &envPort)
 {
     Parsed result;
@@ -249,23 +266,9 @@ Parsed parseArguments(const QStringList &arguments, const QString &envPort)
             result.text = Cli::tr("wrong arguments for %1 (see --help)").arg(words.first());
         return result;
     }
-    for (const QString &name : std::as_const(inv.ports)) {
-        if (!parsePortName(name).valid) {
-            TransportError bad;
-            bad.kind = TransportError::BadAddress;
-            result.text = failureWords(name, bad).sentence;
-            return result;
-        }
-    }
-    if (spec->has(CommandSpec::NeedsPort) && inv.port.isEmpty()) {
-        result.text = Cli::tr("no port given: use --port or $QUARVEX_PORT");
-        return result;
-    }
-    if (inv.ports.size() > 1 && !spec->has(CommandSpec::SeveralPorts)) {
-        result.text = Cli::tr("only scan takes several ports");
-        return result;
-    }
-    result.action = Parsed::Run;
+    result.text = portsProblem(inv, *spec);
+    if (result.text.isEmpty())
+        result.action = Parsed::Run;
     return result;
 }
 
