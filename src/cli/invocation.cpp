@@ -128,7 +128,7 @@ const NumberOption kNumbers[] = {
 };
 
 // The options into the invocation; false, the reason in *error, for a refused value.
-bool readOptions(const QCommandLineParser &parser, const QString &envPort, const CommandSpec *spec,
+bool readOptions(const QCommandLineParser &parser, const QString &envPort, const CommandSpec *entry,
                  Invocation &inv, QString *error)
 {
     const auto isSet = [&parser](const char *name) {
@@ -140,7 +140,7 @@ bool readOptions(const QCommandLineParser &parser, const QString &envPort, const
     // scan takes every port given; the other commands the last, as with any option.
     QStringList given =
         isSet("port") ? parser.values(QStringLiteral("port")) : QStringList{envPort};
-    if (!spec || !spec->has(CommandSpec::SeveralPorts))
+    if (!entry || !entry->has(CommandSpec::SeveralPorts))
         given = given.mid(given.size() - 1);
     for (const QString &p : given)
         for (const QString &name : p.split(QLatin1Char(','), Qt::SkipEmptyParts))
@@ -202,7 +202,7 @@ std::optional<quint32> fieldValue(Field field, const QString &text, QString *err
 }
 
 // What is wrong with the ports a command was given, empty when nothing.
-static QString portsProblem(const Invocation &inv, const CommandSpec &spec)
+static QString portsProblem(const Invocation &inv, const CommandSpec &entry)
 {
     for (const QString &name : inv.ports) {
         if (!parsePortName(name).valid) {
@@ -211,9 +211,9 @@ static QString portsProblem(const Invocation &inv, const CommandSpec &spec)
             return failureWords(name, bad).sentence;
         }
     }
-    if (spec.has(CommandSpec::NeedsPort) && inv.port.isEmpty())
+    if (entry.has(CommandSpec::NeedsPort) && inv.port.isEmpty())
         return Cli::tr("no port given: use --port or $QUARVEX_PORT");
-    if (inv.ports.size() > 1 && !spec.has(CommandSpec::SeveralPorts))
+    if (inv.ports.size() > 1 && !entry.has(CommandSpec::SeveralPorts))
         return Cli::tr("only scan takes several ports");
     return {};
 }
@@ -249,24 +249,24 @@ Parsed parseArguments(const QStringList &arguments, const QString &envPort)
     }
 
     Invocation &inv = result.invocation;
-    const CommandSpec *spec = commandSpec(words.value(0));
-    if (!readOptions(parser, envPort, spec, inv, &result.text))
+    const CommandSpec *entry = commandSpec(words.value(0));
+    if (!readOptions(parser, envPort, entry, inv, &result.text))
         return result;
     if (words.isEmpty()) {
         result.text = Cli::tr("no command given");
         return result;
     }
-    if (!spec) {
+    if (!entry) {
         result.text = Cli::tr("unknown command \"%1\" (see --help)").arg(words.first());
         return result;
     }
-    inv.verb = spec->verb;
-    if (!spec->parse(words.mid(1), inv, &result.text)) {
+    inv.verb = entry->verb;
+    if (!entry->parse(words.mid(1), inv, &result.text)) {
         if (result.text.isEmpty())
             result.text = Cli::tr("wrong arguments for %1 (see --help)").arg(words.first());
         return result;
     }
-    result.text = portsProblem(inv, *spec);
+    result.text = portsProblem(inv, *entry);
     if (result.text.isEmpty())
         result.action = Parsed::Run;
     return result;
