@@ -27,6 +27,7 @@ void ScanCommand::opened()
 {
     const Invocation &inv = m_ctx.inv();
     m_serverSpeed = !m_ctx.port()->capabilities().setsLineSpeed;
+    m_gateway = !m_ctx.port()->capabilities().carriesAddressFrames;
     if (m_serverSpeed && inv.allSpeeds)
         m_ctx.complain(
             Cli::tr("%1: the line speed is the server's; scanning at that one only").arg(inv.port));
@@ -133,10 +134,11 @@ QJsonObject ScanCommand::resultJson(const ScanState &s) const
 
 QStringList ScanCommand::resultText(const ScanState &s) const
 {
-    // Over tcp:// the speed is the server's, whatever -b said.
+    // Over tcp:// the speed is the server's, behind a gateway the gateway's, whatever -b said.
     const auto speed = [this](const ScanFound &f) {
-        return m_serverSpeed ? Cli::tr("the server's line speed")
-                             : Cli::tr("%1 bit/s").arg(f.lineSpeed);
+        if (!m_serverSpeed)
+            return Cli::tr("%1 bit/s").arg(f.lineSpeed);
+        return m_gateway ? Cli::tr("the gateway's line speed") : Cli::tr("the server's line speed");
     };
     QStringList lines;
     for (const ScanFound &f : s.modules)

@@ -38,6 +38,7 @@ private:
 
     std::optional<ScanState> m_state;
     bool m_serverSpeed = false; // the line speed is the far server's
+    bool m_gateway = false;
     QElapsedTimer m_clock;
 
     // Several ports: one context and scan each, their output kept for its group.

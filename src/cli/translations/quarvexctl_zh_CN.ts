@@ -44,7 +44,7 @@
         <translation>%1应为%2，而不是“%3”</translation>
     </message>
     <message>
-        <location filename="../helptext.cpp" line="66"/>
+        <location filename="../helptext.cpp" line="65"/>
         <source>Finds, reads, drives and commissions a Quarvex motor driver module over RS-485.</source>
         <translation>通过 RS-485 查找、读取、驱动和调试 Quarvex 电机驱动模块。</translation>
     </message>
@@ -199,27 +199,27 @@
         <translation>已在各自地址上的模块：按其所在行设置，只写入不同之处并读回核对；--dry-run 只读取并说明将改动什么</translation>
     </message>
     <message>
-        <location filename="../helptext.cpp" line="65"/>
+        <location filename="../helptext.cpp" line="64"/>
         <source>Usage: quarvexctl [options] COMMAND [arguments]</source>
         <translation>用法：quarvexctl [选项] COMMAND [参数]</translation>
     </message>
     <message>
-        <location filename="../helptext.cpp" line="69"/>
+        <location filename="../helptext.cpp" line="68"/>
         <source>Options:</source>
         <translation>选项：</translation>
     </message>
     <message>
-        <location filename="../helptext.cpp" line="83"/>
+        <location filename="../helptext.cpp" line="82"/>
         <source>Commands:</source>
         <translation>命令：</translation>
     </message>
     <message>
-        <location filename="../helptext.cpp" line="93"/>
+        <location filename="../helptext.cpp" line="92"/>
         <source>find, address and set-address use the module&apos;s read-address frame to bus address 0: with several modules on one line they all answer at once and the replies collide. Use scan there. quarvexctl help COMMAND shows a command&apos;s usage and an example.</source>
         <translation>find、address 和 set-address 使用发往总线地址 0 的读地址帧：一条总线上有多个模块时，它们会同时应答，应答互相冲突。此时请用 scan。quarvexctl help COMMAND 显示单个命令的用法和示例。</translation>
     </message>
     <message>
-        <location filename="../helptext.cpp" line="98"/>
+        <location filename="../helptext.cpp" line="97"/>
         <source>Exit status:</source>
         <translation>退出状态：</translation>
     </message>
@@ -269,17 +269,17 @@
         <translation>被终止（SIGTERM），同上</translation>
     </message>
     <message>
-        <location filename="../helptext.cpp" line="107"/>
+        <location filename="../helptext.cpp" line="106"/>
         <source>Usage: quarvexctl [options] %1</source>
         <translation>用法：quarvexctl [选项] %1</translation>
     </message>
     <message>
-        <location filename="../helptext.cpp" line="109"/>
+        <location filename="../helptext.cpp" line="108"/>
         <source>Example: %1</source>
         <translation>示例：%1</translation>
     </message>
     <message>
-        <location filename="../helptext.cpp" line="112"/>
+        <location filename="../helptext.cpp" line="111"/>
         <source>Options: see quarvexctl --help</source>
         <translation>选项：见 quarvexctl --help</translation>
     </message>
@@ -294,12 +294,12 @@
         <translation>--from 不能大于 --to</translation>
     </message>
     <message>
-        <location filename="../invocation.cpp" line="239"/>
+        <location filename="../invocation.cpp" line="256"/>
         <source>no command given</source>
         <translation>未给出命令</translation>
     </message>
     <message>
-        <location filename="../invocation.cpp" line="249"/>
+        <location filename="../invocation.cpp" line="266"/>
         <source>wrong arguments for %1 (see --help)</source>
         <translation>%1 的参数不对（见 --help）</translation>
     </message>
@@ -309,12 +309,12 @@
         <translation>send 需要一个十六进制帧，至少两个字节，而不是“%1”</translation>
     </message>
     <message>
-        <location filename="../invocation.cpp" line="243"/>
+        <location filename="../invocation.cpp" line="260"/>
         <source>unknown command &quot;%1&quot; (see --help)</source>
         <translation>未知命令“%1”（见 --help）</translation>
     </message>
     <message>
-        <location filename="../invocation.cpp" line="261"/>
+        <location filename="../invocation.cpp" line="215"/>
         <source>no port given: use --port or $QUARVEX_PORT</source>
         <translation>未给出串口：请用 --port 或 $QUARVEX_PORT</translation>
     </message>
@@ -392,7 +392,7 @@
     <message>
         <location filename="../findcommand.cpp" line="118"/>
         <location filename="../report.cpp" line="103"/>
-        <location filename="../scancommand.cpp" line="139"/>
+        <location filename="../scancommand.cpp" line="140"/>
         <source>%1 bit/s</source>
         <translation>%1 bit/s</translation>
     </message>
@@ -501,33 +501,33 @@ motor 2      %4
         <translation>模块报告的从机地址为 %1，不在 %2-%3 之内；未向其发送任何内容</translation>
     </message>
     <message>
-        <location filename="../modulecommands.cpp" line="99"/>
+        <location filename="../modulecommands.cpp" line="89"/>
         <source>bus address %1</source>
         <translation>从机地址 %1</translation>
     </message>
     <message>
-        <location filename="../modulecommands.cpp" line="172"/>
+        <location filename="../modulecommands.cpp" line="162"/>
         <location filename="../exitstatus.h" line="36"/>
         <source>done</source>
         <translation>完成</translation>
     </message>
     <message>
-        <location filename="../modulecommands.cpp" line="191"/>
+        <location filename="../modulecommands.cpp" line="181"/>
         <source>alarm of motor %1 cleared; its parameters are back at their power-up values</source>
         <translation>电机%1的报警已清除；其参数已恢复为上电值</translation>
     </message>
     <message>
-        <location filename="../modulecommands.cpp" line="68"/>
+        <location filename="../modulecommands.cpp" line="58"/>
         <source>line speed %1 bit/s stored; it takes effect when the module restarts</source>
         <translation>波特率 %1 bit/s 已保存；模块重启后生效</translation>
     </message>
     <message>
-        <location filename="../modulecommands.cpp" line="253"/>
+        <location filename="../modulecommands.cpp" line="243"/>
         <source>bus address now %1</source>
         <translation>从机地址现为 %1</translation>
     </message>
     <message>
-        <location filename="../modulecommands.cpp" line="214"/>
+        <location filename="../modulecommands.cpp" line="204"/>
         <source>the address was not changed (--force skips this check)</source>
         <translation>地址未修改（--force 可跳过此检查）</translation>
     </message>
@@ -542,37 +542,37 @@ motor 2      %4
         <translation>串口已消失</translation>
     </message>
     <message>
-        <location filename="../context.cpp" line="226"/>
+        <location filename="../context.cpp" line="240"/>
         <source>through a Modbus TCP gateway give the module&apos;s bus address, its unit there, with -a: the frame that asks a module for its address does not pass a gateway</source>
         <translation>经 Modbus TCP 网关时请用 -a 给出模块的从机地址（即网关上的单元号）：询问模块地址的帧无法通过网关</translation>
     </message>
     <message>
-        <location filename="../context.cpp" line="246"/>
+        <location filename="../context.cpp" line="260"/>
         <source>interrupted</source>
         <translation>已中断</translation>
     </message>
     <message>
-        <location filename="../modulecommands.cpp" line="111"/>
+        <location filename="../modulecommands.cpp" line="101"/>
         <source>no module answers at bus address %1</source>
         <translation>从机地址 %1 上没有模块应答</translation>
     </message>
     <message>
-        <location filename="../modulecommands.cpp" line="122"/>
+        <location filename="../modulecommands.cpp" line="112"/>
         <source>a module answers at bus address %1</source>
         <translation>从机地址 %1 上有模块应答</translation>
     </message>
     <message>
-        <location filename="../modulecommands.cpp" line="166"/>
+        <location filename="../modulecommands.cpp" line="156"/>
         <source>not applied: the over-current alarm of motor %1 stands, and the module ignores commands to it until it is cleared with &apos;quarvexctl alarm clear %1&apos;; nothing was sent</source>
         <translation>未生效：电机%1的过流报警未清除，在用“quarvexctl alarm clear %1”清除之前模块会忽略发给它的命令；未发送任何内容</translation>
     </message>
     <message>
-        <location filename="../modulecommands.cpp" line="186"/>
+        <location filename="../modulecommands.cpp" line="176"/>
         <source>no alarm stood on motor %1; nothing changed</source>
         <translation>电机%1没有报警；什么也没有改变</translation>
     </message>
     <message>
-        <location filename="../modulecommands.cpp" line="219"/>
+        <location filename="../modulecommands.cpp" line="209"/>
         <source>the module answering is at bus address %1, not %2; the address was not changed</source>
         <translation>应答的模块在从机地址 %1，而不是 %2；地址未修改</translation>
     </message>
@@ -624,7 +624,7 @@ motor 2      %4
     </message>
     <message>
         <location filename="../commissioncommand.cpp" line="162"/>
-        <location filename="../modulecommands.cpp" line="245"/>
+        <location filename="../modulecommands.cpp" line="235"/>
         <source>the module acknowledged, but answers at bus address %1</source>
         <translation>模块已确认，但应答的从机地址为 %1</translation>
     </message>
@@ -644,12 +644,12 @@ motor 2      %4
         <translation>%1 失败：%2 —— 把它从测试台上取下，接下一个模块</translation>
     </message>
     <message>
-        <location filename="../modulecommands.cpp" line="270"/>
+        <location filename="../modulecommands.cpp" line="260"/>
         <source>broadcast: no reply expected</source>
         <translation>广播：不等待应答</translation>
     </message>
     <message>
-        <location filename="../modulecommands.cpp" line="293"/>
+        <location filename="../modulecommands.cpp" line="283"/>
         <source>PORT  DESCRIPTION  MAKER  SERIAL  BY-ID</source>
         <translation>串口  描述  厂商  序列号  BY-ID 链接</translation>
     </message>
@@ -674,37 +674,42 @@ motor 2      %4
         <translation>%1  %2 bit/s  地址 %3</translation>
     </message>
     <message>
-        <location filename="../scancommand.cpp" line="91"/>
+        <location filename="../scancommand.cpp" line="92"/>
         <source>%1 bit/s  address %2 of %3  found %4  %5 s left</source>
         <translation>%1 bit/s  地址 %2/%3  已找到 %4  剩余 %5 秒</translation>
     </message>
     <message>
-        <location filename="../scancommand.cpp" line="143"/>
+        <location filename="../scancommand.cpp" line="141"/>
+        <source>the gateway&apos;s line speed</source>
+        <translation>网关的波特率</translation>
+    </message>
+    <message>
+        <location filename="../scancommand.cpp" line="145"/>
         <source>address %1  %2  answered once, late, %3 ms</source>
         <translation>地址 %1  %2  应答过一次，迟到 %3 ms</translation>
     </message>
     <message>
-        <location filename="../scancommand.cpp" line="147"/>
+        <location filename="../scancommand.cpp" line="149"/>
         <source>address %1  %2</source>
         <translation>地址 %1  %2</translation>
     </message>
     <message>
-        <location filename="../scancommand.cpp" line="150"/>
+        <location filename="../scancommand.cpp" line="152"/>
         <source>damaged replies at address %1  %2: two modules at one address, a wrong speed, or noise</source>
         <translation>地址 %1  %2 的应答已损坏：同一地址上有两个模块、波特率不对，或有干扰</translation>
     </message>
     <message>
-        <location filename="../scancommand.cpp" line="182"/>
+        <location filename="../scancommand.cpp" line="184"/>
         <source>interrupted: what was found until then is listed</source>
         <translation>已中断：已列出中断前找到的结果</translation>
     </message>
     <message>
-        <location filename="../scancommand.cpp" line="187"/>
+        <location filename="../scancommand.cpp" line="189"/>
         <source>no valid reply, only damaged ones</source>
         <translation>没有有效应答，只有损坏的应答</translation>
     </message>
     <message>
-        <location filename="../scancommand.cpp" line="190"/>
+        <location filename="../scancommand.cpp" line="192"/>
         <source>no module answered</source>
         <translation>没有模块应答</translation>
     </message>
@@ -714,17 +719,17 @@ motor 2      %4
         <translation>异常 %1</translation>
     </message>
     <message>
-        <location filename="../invocation.cpp" line="265"/>
+        <location filename="../invocation.cpp" line="217"/>
         <source>only scan takes several ports</source>
         <translation>只有 scan 可接多个端口</translation>
     </message>
     <message>
-        <location filename="../context.cpp" line="234"/>
+        <location filename="../context.cpp" line="248"/>
         <source>the address frames need a transparent link: use tcp:// or rfc2217://</source>
         <translation>地址帧需要透明链路：请使用 tcp:// 或 rfc2217://</translation>
     </message>
     <message>
-        <location filename="../scancommand.cpp" line="32"/>
+        <location filename="../scancommand.cpp" line="33"/>
         <source>%1: the line speed is the server&apos;s; scanning at that one only</source>
         <translation>%1：波特率由服务器决定；只按该波特率扫描</translation>
     </message>
@@ -745,13 +750,13 @@ motor 2      %4
     </message>
     <message>
         <location filename="../findcommand.cpp" line="119"/>
-        <location filename="../scancommand.cpp" line="138"/>
+        <location filename="../scancommand.cpp" line="141"/>
         <source>the server&apos;s line speed</source>
         <translation>服务器的波特率</translation>
     </message>
     <message>
         <location filename="../findcommand.cpp" line="126"/>
-        <location filename="../scancommand.cpp" line="177"/>
+        <location filename="../scancommand.cpp" line="179"/>
         <source>the line is noisy: %1 bytes arrived unasked</source>
         <translation>总线上有干扰：未经询问收到了 %1 个字节</translation>
     </message>
@@ -771,7 +776,7 @@ motor 2      %4
         <translation>%1  服务器的波特率  地址 %2</translation>
     </message>
     <message>
-        <location filename="../scancommand.cpp" line="202"/>
+        <location filename="../scancommand.cpp" line="204"/>
         <source>scanning %1 ports ...</source>
         <translation>正在扫描 %1 个端口 …</translation>
     </message>
@@ -797,114 +802,118 @@ motor 2      %4
     </message>
     <message>
         <location filename="../applycommand.cpp" line="43"/>
+        <source>%1 rows read: %2 would change, %3 failed; nothing was written</source>
+        <translation>已读取 %1 行：%2 行将改动，%3 行失败；未写入任何内容</translation>
+    </message>
+    <message>
+        <location filename="../applycommand.cpp" line="48"/>
         <source>%1 rows: %2 done, %3 failed</source>
         <translation>共 %1 行：完成 %2 行，失败 %3 行</translation>
     </message>
     <message>
-        <location filename="../applycommand.cpp" line="56"/>
+        <location filename="../applycommand.cpp" line="61"/>
         <source>the over-current alarm of motor %1 stands and the module ignores writes to it: clear it first (quarvexctl -a %2 alarm clear %1)</source>
         <translation>电机%1的过流报警未清除，模块会忽略对它的写入：请先清除（quarvexctl -a %2 alarm clear %1）</translation>
     </message>
     <message>
-        <location filename="../applycommand.cpp" line="86"/>
+        <location filename="../applycommand.cpp" line="91"/>
         <source>refused: exception %1</source>
         <translation>被拒绝：异常 %1</translation>
     </message>
     <message>
-        <location filename="../applycommand.cpp" line="88"/>
+        <location filename="../applycommand.cpp" line="93"/>
         <source>no module answers</source>
         <translation>没有模块应答</translation>
     </message>
     <message>
-        <location filename="../applycommand.cpp" line="121"/>
+        <location filename="../applycommand.cpp" line="126"/>
         <source>a write was not acknowledged</source>
         <translation>有一次写入未得到确认</translation>
     </message>
     <message>
-        <location filename="../applycommand.cpp" line="136"/>
+        <location filename="../applycommand.cpp" line="141"/>
         <location filename="../commissioncommand.cpp" line="183"/>
         <source>read back otherwise: %1</source>
         <translation>读回的值不同：%1</translation>
     </message>
     <message>
-        <location filename="../applycommand.cpp" line="145"/>
+        <location filename="../applycommand.cpp" line="150"/>
         <source>as planned, nothing to change</source>
         <translation>已符合计划，无需改动</translation>
     </message>
     <message>
-        <location filename="../applycommand.cpp" line="149"/>
+        <location filename="../applycommand.cpp" line="154"/>
         <source>%1: failed: %2</source>
         <translation>%1：失败：%2</translation>
     </message>
     <message>
-        <location filename="../applycommand.cpp" line="151"/>
+        <location filename="../applycommand.cpp" line="156"/>
         <source>%1: %2</source>
         <translation>%1：%2</translation>
     </message>
     <message>
-        <location filename="../applycommand.cpp" line="153"/>
+        <location filename="../applycommand.cpp" line="158"/>
         <source>%1: done: %2</source>
         <translation>%1：完成：%2</translation>
     </message>
     <message>
-        <location filename="../plan.cpp" line="167"/>
+        <location filename="../plan.cpp" line="65"/>
         <source>bus address %1 is on line %2 already</source>
         <translation>从机地址 %1 已在第 %2 行出现</translation>
     </message>
     <message>
-        <location filename="../plan.cpp" line="186"/>
+        <location filename="../plan.cpp" line="153"/>
         <source>no header row</source>
         <translation>没有表头行</translation>
     </message>
     <message>
-        <location filename="../plan.cpp" line="198"/>
+        <location filename="../plan.cpp" line="91"/>
         <source>unknown column &quot;%1&quot; (the columns are address, line_speed, pwm1, pwm2, label)</source>
         <translation>未知的列“%1”（列名为 address、line_speed、pwm1、pwm2、label）</translation>
     </message>
     <message>
-        <location filename="../plan.cpp" line="203"/>
+        <location filename="../plan.cpp" line="96"/>
         <source>column &quot;%1&quot; twice</source>
         <translation>列“%1”出现两次</translation>
     </message>
     <message>
-        <location filename="../plan.cpp" line="210"/>
+        <location filename="../plan.cpp" line="103"/>
         <source>no address column</source>
         <translation>没有 address 列</translation>
     </message>
     <message>
-        <location filename="../plan.cpp" line="218"/>
+        <location filename="../plan.cpp" line="114"/>
         <source>%1 cells, but the header names %2</source>
         <translation>有 %1 个单元格，但表头只有 %2 列</translation>
     </message>
     <message>
-        <location filename="../plan.cpp" line="231"/>
-        <location filename="../plan.cpp" line="252"/>
-        <location filename="../plan.cpp" line="286"/>
+        <location filename="../plan.cpp" line="142"/>
+        <location filename="../plan.cpp" line="189"/>
         <source>no bus address</source>
         <translation>没有从机地址</translation>
     </message>
     <message>
-        <location filename="../plan.cpp" line="267"/>
+        <location filename="../plan.cpp" line="170"/>
         <source>not JSON as read --json prints it: %1</source>
         <translation>不是 read --json 输出的 JSON：%1</translation>
     </message>
     <message>
-        <location filename="../plan.cpp" line="311"/>
+        <location filename="../plan.cpp" line="205"/>
         <source>not UTF-8 text</source>
         <translation>不是 UTF-8 文本</translation>
     </message>
     <message>
-        <location filename="../plan.cpp" line="322"/>
+        <location filename="../plan.cpp" line="216"/>
         <source>no rows</source>
         <translation>没有数据行</translation>
     </message>
     <message>
-        <location filename="../plan.cpp" line="335"/>
+        <location filename="../plan.cpp" line="229"/>
         <source>PWM %1 %2 → %3 Hz</source>
         <translation>PWM %1 %2 → %3 Hz</translation>
     </message>
     <message>
-        <location filename="../plan.cpp" line="338"/>
+        <location filename="../plan.cpp" line="232"/>
         <source>line speed %1 → %2, after a restart</source>
         <translation>波特率 %1 → %2，重启后生效</translation>
     </message>
