@@ -2,7 +2,6 @@
 
 namespace quarvex::cli {
 
-// The line of the first byte that is no UTF-8, 0 when all are.
 int firstBadUtf8Line(const QByteArray &bytes)
 {
     int line = 1;
@@ -25,7 +24,6 @@ int firstBadUtf8Line(const QByteArray &bytes)
     return 0;
 }
 
-// The separator a spreadsheet chose: the one the header row uses more, outside quotes.
 QChar csvSeparator(const QString &text)
 {
     int commas = 0, semicolons = 0;
@@ -43,8 +41,6 @@ QChar csvSeparator(const QString &text)
     return semicolons > commas ? QLatin1Char(';') : QLatin1Char(',');
 }
 
-// Records as a spreadsheet writes them: cells may be quoted, with the separator, doubled
-// quotes and line breaks inside. Comment lines (#) and blank records are left out.
 QVector<CsvRecord> csvRecords(const QString &text, QChar separator)
 {
     QVector<CsvRecord> out;
